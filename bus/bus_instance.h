@@ -82,12 +82,15 @@ class BusInstance : public NodeList, public ListNode {
     MessageHeader header{};
 
   private:
-    int connectAndTransact(Endpoint* endpoint, HDDEDATA data, uint32_t timeout);
-    CallStatus fillDataItem(DataHandleHolder& holder, Endpoint* endpoint,
-                            const BufferPiece* requestPieces, uint32_t requestCount,
-                            const BufferPiece* replyPieces, uint32_t replyCount);
-    CallStatus takeReply(HDDEDATA data, Endpoint* endpoint, uint32_t* type,
+    // The steps of `call`: build the data item, transact (reconnecting a broken conversation a
+    // few times), read the reply back.
+    CallStatus fillDataItem(DataHandleHolder& holder, const BufferPiece* requestPieces,
+                            uint32_t requestCount, const BufferPiece* replyPieces,
+                            uint32_t replyCount);
+    CallStatus transact(Endpoint* endpoint, HDDEDATA data, uint32_t timeout);
+    CallStatus takeReply(HDDEDATA data, Endpoint* endpoint, uint32_t capacity, uint32_t* type,
                          BufferPiece* replyPieces, uint32_t replyCount);
+    CallStatus scatterReply(HDDEDATA data, BufferPiece* replyPieces, uint32_t replyCount);
 };
 
 // A new instance for the calling thread, or null when out of memory. Destroy it with `delete` on

@@ -23,8 +23,8 @@ void registryStartup();
 
 // At program exit (runs at most once): destroys the instances that the exiting thread still
 // owns, the last created first. Instances of threads that still run are left alone, so that no
-// instance is destroyed under its thread; the lock then stays too, as those threads may still
-// take it.
+// instance is destroyed under its thread. The registry and its lock stay: such threads, and
+// objects destroyed later in the exit, may still take it.
 void registryShutdown();
 
 }  // namespace qiro
