@@ -15,6 +15,8 @@ import argparse
 import os
 import sys
 
+sys.dont_write_bytecode = True
+
 from PIL import ImageStat
 
 import looks
@@ -27,14 +29,16 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 
 
 class Picture:
-    def __init__(self, name, size, count=None, key=None):
+    def __init__(self, name, size, count=None, key=None, emphasis=()):
         self.name, self.size, self.count, self.key = name, size, count, key
+        self.emphasis = emphasis
 
 
 PICTURES = [
     Picture("title.png", (320, 196)),
-    Picture("table.png", (600, 440), 150),
-    Picture("gameover.png", (600, 440), 151),
+    Picture("table.png", (600, 440), 150, emphasis=[table.PHOTO_BOX, table.MATCH_BOX]),
+    Picture("gameover.png", (600, 440), 151,
+            emphasis=[table.PHOTO_BOX, table.MATCH_BOX, table.WORDS_BOX]),
     Picture("gremlin.png", (82, 100), 233, 0),
     Picture("gremlin_iced.png", (82, 100), 160, 0),
     Picture("gremlin_frozen.png", (82, 100), 86, 0x40),
@@ -91,7 +95,7 @@ def encoded(art, picture):
     if picture.count is None:
         final = image
     elif picture.key is None:
-        final = pngformat.opaque(image, picture.count)
+        final = pngformat.opaque(image, picture.count, picture.emphasis)
     else:
         final, hidden = pngformat.keyed(image, picture.count, picture.key, art.matte())
     data = pngformat.encode(final, picture.key)

@@ -41,9 +41,19 @@ def remap(rgb, colours):
     return mapped.point([i if i < count else 0 for i in range(256)])
 
 
-def choose_colours(rgb, count):
-    """Up to `count` colours that represent the image well (median cut)."""
-    return palette_of(rgb.quantize(colors=count, method=Image.Quantize.MEDIANCUT), count)
+def choose_colours(rgb, count, emphasis=()):
+    """Up to `count` colours that represent the image well (median cut).
+
+    emphasis: (box, weight) pairs; the pixels of each box count `weight`
+    times more, so that a small detail with colours of its own (a
+    photograph on the table) gets enough palette entries.
+    """
+    pixels = list(rgb.getdata())
+    for box, weight in emphasis:
+        pixels += list(rgb.crop(box).getdata()) * weight
+    sample = Image.new("RGB", (len(pixels), 1))
+    sample.putdata(pixels)
+    return palette_of(sample.quantize(colors=count, method=Image.Quantize.MEDIANCUT), count)
 
 
 def with_palette(indices, colours):
@@ -52,9 +62,9 @@ def with_palette(indices, colours):
     return image
 
 
-def opaque(rgb, count):
+def opaque(rgb, count, emphasis=()):
     """An RGB image as a palette image of exactly `count` entries."""
-    colours = choose_colours(rgb, count)
+    colours = choose_colours(rgb, count, emphasis)
     return with_palette(remap(rgb, colours), colours)
 
 

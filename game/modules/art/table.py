@@ -11,6 +11,14 @@ WORK = 2  # the table is drawn at twice its final size
 BOLD = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf"
 
 
+# Parts of the pictures that deserve more palette entries than their area
+# would give them: the photograph, the match, and the words of the
+# game-over picture.
+PHOTO_BOX = ((30, 262, 180, 398), 10)
+MATCH_BOX = ((370, 340, 470, 400), 6)
+WORDS_BOX = ((20, 140, 580, 310), 2)
+
+
 def working_table():
     """The table with its props, still at working scale."""
     top = wood.table_top((SIZE[0] * WORK, SIZE[1] * WORK), seed=11)
