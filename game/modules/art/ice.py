@@ -30,8 +30,11 @@ def coat(fig, seed):
     """Encases the figure in a thin translucent coat of ice with icicles."""
     silhouette = fig.silhouette()
     shell = dilate_soft(silhouette, fig.units(1.3))
+    # Thin over the body, but nearly solid where the coat stands out beyond
+    # it, so that the coat's edge is crisp ice rather than a murky fringe.
+    beyond = ImageChops.subtract(shell, silhouette)
     glaze = Image.new("RGBA", shell.size, (205, 235, 255, 0))
-    glaze.putalpha(cv.scaled_mask(shell, 0.32))
+    glaze.putalpha(ImageChops.lighter(cv.scaled_mask(shell, 0.32), cv.scaled_mask(beyond, 0.85)))
     fig.canvas.alpha_composite(glaze)
     rim = ImageChops.subtract(shell, cv.shifted(shell, fig.units(0.9), fig.units(0.9)))
     fig.flat(cv.scaled_mask(rim, 0.8), (250, 255, 255))
@@ -54,7 +57,7 @@ def glints(fig, seed):
     streak = streak.filter(ImageFilter.GaussianBlur(fig.units(0.7)))
     fig.flat(ImageChops.multiply(streak, silhouette), (255, 255, 255))
     crystals(fig, silhouette, seed, 14)
-    for x, y, r in ((30, 27, 3.4), (57, 58, 2.8), (20, 15, 2.4), (44, 88, 2.2)):
+    for x, y, r in ((30, 27, 3.4), (57, 58, 2.8), (16, 17, 2.4), (44, 88, 2.2)):
         sparkle(fig, x, y, r)
 
 
@@ -82,4 +85,4 @@ def sparkle(fig, x, y, r):
 
 
 def dilate_soft(shape, pixels):
-    return cv.dilate(shape, pixels).filter(ImageFilter.GaussianBlur(pixels * 0.35))
+    return cv.dilate(shape, pixels).filter(ImageFilter.GaussianBlur(pixels * 0.15))
