@@ -9,7 +9,7 @@ random.Random with a fixed seed, which keeps the pictures reproducible.
 import math
 import random
 
-from PIL import Image, ImageChops, ImageDraw, ImageFilter
+from PIL import Image, ImageChops, ImageFilter
 
 
 def mask(size):

@@ -4,7 +4,7 @@ and the glints of a figure turned to ice."""
 import math
 import random
 
-from PIL import Image, ImageChops, ImageDraw, ImageFilter
+from PIL import Image, ImageChops, ImageFilter
 
 import canvas as cv
 from creature import mirror

@@ -43,17 +43,17 @@ def difficulty(look, backdrop, size):
     """A creature standing on a lit backdrop, filling an opaque picture."""
     w, h = size
     big = (w * WORK, h * WORK)
-    top, bottom = BACKDROPS[backdrop]
-    page = cv.vertical_gradient(big, top, bottom).convert("RGBA")
+    page = cv.vertical_gradient(big, *BACKDROPS[backdrop]).convert("RGBA")
     spot = cv.radial_alpha((w, h), (w / 2, h * 0.42), w * 0.62, 120, 0).resize(big)
     cv.paint(page, spot, (255, 255, 240))
+    shadow = Figure(big, WORK).ellipse(w / 2, h - 4.5, 30, 4.5)
+    shadow = shadow.filter(ImageFilter.GaussianBlur(WORK * 1.5))
+    cv.paint(page, cv.scaled_mask(shadow, 0.45), (20, 10, 10))
+    # A little smaller than the jumping gremlins, standing on the bottom edge.
     scale = 0.93
     left = (w - 82 * scale) / 2
-    top_y = h - 100 * scale - 1.5
-    floor_fig = Figure(big, WORK)
-    floor = floor_fig.ellipse(w / 2, h - 4.5, 30, 4.5).filter(ImageFilter.GaussianBlur(WORK * 1.5))
-    cv.paint(page, cv.scaled_mask(floor, 0.45), (20, 10, 10))
-    fig = Figure(big, WORK * scale, (left * WORK, top_y * WORK))
+    top = h - 100 * scale - 1.5
+    fig = Figure(big, WORK * scale, (left * WORK, top * WORK))
     draw_creature(fig, look)
     page.alpha_composite(fig.canvas)
     return page.convert("RGB").resize(size, Image.BOX)

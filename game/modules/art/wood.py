@@ -14,9 +14,10 @@ SEAM = (40, 20, 8)
 
 
 class Plank:
+    """One board of the table: its tone, grain waves, knots and end joint."""
+
     def __init__(self, rng, top, height, width):
         self.top = top
-        self.height = height
         self.tint = rng.uniform(-0.09, 0.09)
         self.rings = rng.uniform(5.5, 9.0) / height
         self.waves = [(rng.uniform(4, 12), rng.uniform(0.004, 0.012), rng.uniform(0, 6.3))
