@@ -34,13 +34,14 @@ namespace photon::db {
 
 // What went wrong and where. `where` names the place in reader's terms, for example
 // `module "base1.wgtw", line 57, widget "PtG1", resource 3001` or `directory entry 2`; `offset`
-// is the byte offset from the start of the database (or file) at which the damage was found.
+// is the byte offset from the start of the database (or file) at which the damage was found,
+// when the error concerns bytes of one.
 struct Error {
     std::string what;
     std::string where;
-    std::size_t offset = 0;
+    std::optional<std::size_t> offset;
 
-    // "WHERE (byte OFFSET): WHAT", or just WHAT when there is no place to name.
+    // "WHERE (byte OFFSET): WHAT", "WHERE: WHAT" without an offset, or just WHAT.
     std::string message() const;
 };
 
@@ -58,6 +59,8 @@ class Result {
     T& value() & { return std::get<0>(state_); }
     const T& value() const& { return std::get<0>(state_); }
     T&& value() && { return std::get<0>(std::move(state_)); }
+    T& operator*() & { return value(); }
+    const T& operator*() const& { return value(); }
     T* operator->() { return &value(); }
     const T* operator->() const { return &value(); }
 
