@@ -27,7 +27,11 @@ def palette_of(image, count):
 
 
 def remap(rgb, colours):
-    """Maps an RGB image onto the given colours with error diffusion.
+    """Maps each pixel of an RGB image to the nearest of the given colours.
+
+    There is no dithering: with palettes chosen for each picture the
+    colours are close enough, and dithered grain would both speckle the
+    wood and double the size of the files.
 
     The palette image handed to the converter has 256 entries; the unused
     ones repeat the first colour, and a pixel that lands on such a repeat
@@ -37,7 +41,7 @@ def remap(rgb, colours):
     reference = Image.new("P", (1, 1))
     flat = [c for colour in colours for c in colour]
     reference.putpalette(flat + list(colours[0]) * (256 - count))
-    mapped = rgb.quantize(palette=reference, dither=Image.Dither.FLOYDSTEINBERG)
+    mapped = rgb.quantize(palette=reference, dither=Image.Dither.NONE)
     return mapped.point([i if i < count else 0 for i in range(256)])
 
 

@@ -16,7 +16,7 @@ BOLD = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf"
 # game-over picture.
 PHOTO_BOX = ((30, 262, 180, 398), 10)
 MATCH_BOX = ((370, 340, 470, 400), 6)
-WORDS_BOX = ((20, 140, 580, 310), 2)
+WORDS_BOX = ((20, 140, 580, 310), 4)
 
 
 def working_table():
