@@ -88,9 +88,12 @@ HDDEDATA DdeNameService(DWORD instance, HSZ service, HSZ reserved, UINT command)
 // DMLERR_NO_CONV_ESTABLISHED; bounded in time when the server does not dispatch its messages.
 HCONV DdeConnect(DWORD instance, HSZ service, HSZ topic, CONVCONTEXT* context);
 BOOL DdeDisconnect(HCONV conversation);
+// How long DdeConnect waits for a server's thread to answer (5000 ms unless changed); for the
+// whole process.
+void DdeSetConnectTimeout(DWORD milliseconds);
 
-HDDEDATA DdeCreateDataHandle(DWORD instance, const BYTE* source, DWORD size, DWORD offset,
-                             HSZ item, UINT format, UINT command);
+HDDEDATA DdeCreateDataHandle(DWORD instance, const BYTE* source, DWORD size, DWORD offset, HSZ item,
+                             UINT format, UINT command);
 // Writes `size` bytes at `offset`, growing the item as needed. Returns the handle to use from
 // then on (possibly a new one), or null on failure.
 HDDEDATA DdeAddData(HDDEDATA data, const BYTE* source, DWORD size, DWORD offset);
