@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <future>
 
@@ -24,12 +25,19 @@ namespace {
 class PrivateRuntimeDir : public ::testing::Environment {
   public:
     void SetUp() override {
+        // A helper process started by a test works in the directory of the test that started it.
+        if (std::getenv(kHelperSidVariable) != nullptr) {
+            return;
+        }
         char pattern[] = "/tmp/qiro-bus-test-XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
         path = pattern;
         setenv("QIRO_RUNTIME_DIR", (path + "/run").c_str(), 1);
     }
     void TearDown() override {
+        if (path.empty()) {
+            return;
+        }
         std::error_code ignored;
         std::filesystem::remove_all(path, ignored);
     }

@@ -14,6 +14,10 @@
 
 namespace qiro::testing {
 
+// Set in the environment of a test program started again as a helper process: the sid it is to
+// serve. Such a process keeps the runtime directory of the test that started it.
+constexpr const char* kHelperSidVariable = "QIRO_TEST_HELPER_SID";
+
 // Generous: the machine may be loaded.
 constexpr int kWaitMs = 20000;
 
