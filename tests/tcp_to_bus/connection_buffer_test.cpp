@@ -23,6 +23,10 @@ struct PolicyCase {
     std::vector<Step> steps;
 };
 
+void PrintTo(const PolicyCase& testCase, std::ostream* out) {
+    *out << testCase.name;
+}
+
 class BufferPolicy : public ::testing::TestWithParam<PolicyCase> {};
 
 TEST_P(BufferPolicy, SizesFollowTheNeedAndTheLimit) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "memory_channel.h"
+#include "support/loopback.h"
 
 namespace qiro {
 namespace {
@@ -17,17 +18,15 @@ using testing::MemoryChannel;
 using testing::StandInBus;
 
 std::vector<uint8_t> frame(uint32_t magic, uint32_t sid, uint32_t type, uint32_t code,
-                           uint32_t length, uint32_t capacity, std::vector<uint8_t> body = {}) {
-    const MessageHeader header{magic, sid, type, code, length, capacity};
-    std::vector<uint8_t> bytes(kHeaderSize);
-    std::memcpy(bytes.data(), &header, kHeaderSize);
-    bytes.insert(bytes.end(), body.begin(), body.end());
-    return bytes;
+                           uint32_t length, uint32_t capacity,
+                           const std::vector<uint8_t>& body = {}) {
+    return testing::frameBytes({magic, sid, type, code, length, capacity}, body);
 }
 
-std::vector<uint8_t> request(uint32_t code, uint32_t capacity, std::vector<uint8_t> body = {}) {
+std::vector<uint8_t> request(uint32_t code, uint32_t capacity,
+                             const std::vector<uint8_t>& body = {}) {
     const auto length = uint32_t(body.size());
-    return frame(kRequestMagic, 200, 42, code, length, capacity, std::move(body));
+    return frame(kRequestMagic, 200, 42, code, length, capacity, body);
 }
 
 std::vector<uint8_t> firstBytes(std::vector<uint8_t> bytes, size_t count) {
@@ -35,9 +34,12 @@ std::vector<uint8_t> firstBytes(std::vector<uint8_t> bytes, size_t count) {
     return bytes;
 }
 
-std::vector<uint8_t> operator+(std::vector<uint8_t> first, const std::vector<uint8_t>& second) {
-    first.insert(first.end(), second.begin(), second.end());
-    return first;
+std::vector<uint8_t> operator+(const std::vector<uint8_t>& first,
+                               const std::vector<uint8_t>& second) {
+    std::vector<uint8_t> joined(first.size() + second.size());
+    std::copy(first.begin(), first.end(), joined.begin());
+    std::copy(second.begin(), second.end(), joined.begin() + long(first.size()));
+    return joined;
 }
 
 struct Replies {
@@ -117,6 +119,10 @@ struct EndingCase {
     std::vector<uint8_t> input;
     int callsBeforeTheEnd;
 };
+
+void PrintTo(const EndingCase& testCase, std::ostream* out) {
+    *out << testCase.name;
+}
 
 class ConnectionEnding : public ExchangeTest, public ::testing::WithParamInterface<EndingCase> {};
 

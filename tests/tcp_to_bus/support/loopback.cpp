@@ -75,9 +75,10 @@ MessageHeader requestHeader(uint32_t sid, uint32_t type, uint32_t code, uint32_t
 }
 
 std::vector<uint8_t> frameBytes(const MessageHeader& header, const std::vector<uint8_t>& body) {
-    std::vector<uint8_t> bytes(sizeof header);
+    std::vector<uint8_t> bytes(sizeof header + body.size());
     std::memcpy(bytes.data(), &header, sizeof header);
-    bytes.insert(bytes.end(), body.begin(), body.end());
+    if (!body.empty())
+        std::memcpy(bytes.data() + sizeof header, body.data(), body.size());
     return bytes;
 }
 
