@@ -54,7 +54,10 @@ bool bindAndListen(SOCKET listener) {
     address.sin_addr.s_addr = htonl(INADDR_ANY);
     if (bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address) == SOCKET_ERROR)
         return false;
-    return listen(listener, 5) != SOCKET_ERROR;
+    // A backlog of 5 was the most Windows Sockets 1.1 offered (its SOMAXCONN). Here so short a
+    // queue drops the handshakes of a burst of clients, each then waiting a second for its
+    // retry, so the listener asks for the most this system offers, as 5 was there.
+    return listen(listener, SOMAXCONN) != SOCKET_ERROR;
 }
 
 }  // namespace
