@@ -1,5 +1,6 @@
 #include "window.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace photon {
@@ -8,32 +9,34 @@ std::unique_ptr<Window> Window::open(PtWidget* root, const Placement& placement,
                                      double headlessScale, std::string& error) {
     std::unique_ptr<Window> window(new Window);
     window->root_ = root;
-    const int designW = root->dim.w;
-    const int designH = root->dim.h;
+    const int designW = std::max<int>(1, root->dim.w);
+    const int designH = std::max<int>(1, root->dim.h);
+    // A size given in one dimension only keeps the design's proportions; headless windows
+    // without a size are the design size times their scale.
+    const double defaultScale = headless ? headlessScale : 1.0;
+    int w = placement.w.value_or(
+        placement.h ? static_cast<int>(std::lround(*placement.h * double(designW) / designH))
+                    : static_cast<int>(std::lround(designW * defaultScale)));
+    int h = placement.h.value_or(
+        placement.w ? static_cast<int>(std::lround(*placement.w * double(designH) / designW))
+                    : static_cast<int>(std::lround(designH * defaultScale)));
+    w = std::max(1, w);
+    h = std::max(1, h);
     if (headless) {
         static uint32_t nextHeadlessId = 0x40000000;
         window->headlessId_ = nextHeadlessId++;
-        int w = static_cast<int>(std::lround(designW * headlessScale));
-        int h = static_cast<int>(std::lround(designH * headlessScale));
         window->surface_ = SDL_CreateRGBSurfaceWithFormat(0, w, h, 32, SDL_PIXELFORMAT_XRGB8888);
         if (window->surface_) {
             window->renderer_ = SDL_CreateSoftwareRenderer(window->surface_);
         }
     } else {
-        // A size given in one dimension only keeps the design's proportions.
-        int w = placement.w.value_or(
-            placement.h ? static_cast<int>(std::lround(*placement.h * double(designW) / designH))
-                        : designW);
-        int h = placement.h.value_or(
-            placement.w ? static_cast<int>(std::lround(*placement.w * double(designH) / designW))
-                        : designH);
         Uint32 flags = SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI;
         flags |= placement.state == 'i'   ? SDL_WINDOW_MINIMIZED
                  : placement.state == 'm' ? SDL_WINDOW_MAXIMIZED
                                           : 0;
-        window->sdlWindow_ = SDL_CreateWindow(
-            root->title.c_str(), placement.x.value_or(SDL_WINDOWPOS_CENTERED),
-            placement.y.value_or(SDL_WINDOWPOS_CENTERED), std::max(1, w), std::max(1, h), flags);
+        window->sdlWindow_ =
+            SDL_CreateWindow(root->title.c_str(), placement.x.value_or(SDL_WINDOWPOS_CENTERED),
+                             placement.y.value_or(SDL_WINDOWPOS_CENTERED), w, h, flags);
         if (window->sdlWindow_) {
             window->renderer_ = SDL_CreateRenderer(window->sdlWindow_, -1, 0);
             if (!window->renderer_) {

@@ -55,6 +55,7 @@ class Window {
     // The drawn pixels as 0x00RRGGBB, row after row; valid after a redraw.
     bool readPixels(std::vector<uint32_t>& pixels, int& width, int& height);
     Painter& painter() { return *painter_; }
+    const Scaling& scaling() const { return scaling_; }
 
   private:
     Window() = default;

@@ -26,7 +26,11 @@ OpenWindow* openWindowOf(PtWidget_t* window) {
 
 }  // namespace
 
-Driver::Driver(std::string databasePath, double scale) : scale_(scale) {
+std::string nameOf(const PtWidget_t* widget) {
+    return widget ? widget->name : std::string();
+}
+
+Driver::Driver(std::string databasePath, double scale) {
     resetRuntime();
     RuntimeConfig& config = runtime().config;
     config.headless = true;
@@ -73,10 +77,12 @@ uint32_t Driver::windowId(PtWidget_t* window) const {
     return open ? open->window->id() : 0;
 }
 
-void Driver::toOutput(PtWidget_t*, int x, int y, int& px, int& py) const {
+void Driver::toOutput(PtWidget_t* window, int x, int y, int& px, int& py) const {
+    OpenWindow* open = openWindowOf(window);
+    Scaling scaling = open ? open->window->scaling() : Scaling{};
     // Aim at the middle of the design pixel.
-    px = static_cast<int>(std::floor((x + 0.5) * scale_));
-    py = static_cast<int>(std::floor((y + 0.5) * scale_));
+    px = static_cast<int>(std::floor((x + 0.5) * scaling.scale)) + scaling.offsetX;
+    py = static_cast<int>(std::floor((y + 0.5) * scaling.scale)) + scaling.offsetY;
 }
 
 bool Driver::click(PtWidget_t* widget) {
@@ -187,6 +193,12 @@ PtWidget_t* Driver::windowOf(const std::string& moduleFile) const {
         }
     }
     return nullptr;
+}
+
+std::pair<int, int> Driver::outputSize(PtWidget_t* window) const {
+    OpenWindow* open = openWindowOf(window);
+    return open ? std::pair{open->window->outputWidth(), open->window->outputHeight()}
+                : std::pair{0, 0};
 }
 
 uint32_t Driver::pixel(int x, int y, PtWidget_t* window) {

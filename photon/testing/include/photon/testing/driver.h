@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "photon/Ap.h"
@@ -30,6 +31,9 @@ class VirtualClock {
     // Makes clock_gettime(CLOCK_REALTIME) fail with that errno (0: succeed again).
     void failRealtime(int error);
 };
+
+// The name of a widget as the widget database gives it.
+std::string nameOf(const PtWidget_t* widget);
 
 class Driver {
   public:
@@ -69,6 +73,8 @@ class Driver {
     // The open window of the module with that file name ("Aboutbx.wgtd"), or null.
     PtWidget_t* windowOf(const std::string& moduleFile) const;
 
+    // Width and height in pixels of a window's output (null: the first window).
+    std::pair<int, int> outputSize(PtWidget_t* window = nullptr) const;
     // The colour 0xRRGGBB drawn at the middle of a design pixel of a window (null: the first).
     uint32_t pixel(int x, int y, PtWidget_t* window = nullptr);
     // Writes a window's pixels to a PNG file. False when it cannot.
@@ -83,7 +89,6 @@ class Driver {
     uint32_t windowId(PtWidget_t* window) const;
     void toOutput(PtWidget_t* window, int x, int y, int& px, int& py) const;
 
-    double scale_;
     VirtualClock clock_;
     std::optional<int> exitStatus_;
 };
