@@ -184,8 +184,10 @@ void storeLine() {
         fitName(nameSlots[k], NameSlotSize, buffer2);
         showText(nameLabels[k], nameSlots[k]);
     } else {
-        showText(scoreLabels[k], buffer2);
+        // The label shows the number as Quit will write it, whatever else the line held.
         *scoreSlots[k] = std::atoi(buffer2);
+        std::snprintf(vscore, sizeof vscore, "%d\n", *scoreSlots[k]);
+        showText(scoreLabels[k], vscore);
     }
 }
 
