@@ -50,6 +50,7 @@ bool TcpForwardService::reconnect() {
         return false;
     socket = fresh;
     setNoDelay(socket);
+    setTransferTimeouts(socket, limits_.replyMs);
     if (connectWithin(socket, address, limits_.connectMs) == SOCKET_ERROR) {
         closeConnection();
         return false;
@@ -63,15 +64,15 @@ CallStatus TcpForwardService::handleRequest(uint32_t code, uint8_t* data, uint32
         return CallStatus::NoService;
     const uint32_t capacity = *replyLength;
     header = {kRequestMagic, remoteSid, type, code, length, capacity};
-    const TransferLimits waits{limits_.replyMs, limits_.replyMs};
-
-    const size_t sent = sendFrame(socket, header, data, length, waits);
+    const size_t sent = sendFrame(socket, header, data, length);
     if (sent < kHeaderSize)
         return fail(CallStatus::NoService);
     if (sent < kHeaderSize + size_t(length))
         return fail(CallStatus::ReplyTooLong);
 
-    if (recvAll(socket, &header, kHeaderSize, waits) < kHeaderSize)
+    // The reply body goes straight into the caller's reply area, which is ours to fill.
+    const size_t received = recvReply(socket, header, reply, capacity);
+    if (received < kHeaderSize)
         return failShortReply();
     if (header.magic != kReplyMagic)
         return fail(CallStatus::NoService);
@@ -82,10 +83,9 @@ CallStatus TcpForwardService::handleRequest(uint32_t code, uint8_t* data, uint32
         return status;
     if (header.capacityOrLength > capacity)
         return fail(CallStatus::ReplyTooLong);
-
-    *replyLength = header.capacityOrLength;
-    if (recvAll(socket, reply, *replyLength, waits) < *replyLength)
+    if (received < kHeaderSize + size_t(header.capacityOrLength))
         return failShortReply();
+    *replyLength = header.capacityOrLength;
     return CallStatus::Ok;
 }
 

@@ -69,6 +69,12 @@ bool setNoDelay(SOCKET socket) {
     return setsockopt(socket, level, TCP_NODELAY, &on, sizeof on) == 0;
 }
 
+bool setTransferTimeouts(SOCKET socket, int waitMs) {
+    const timeval timeout{waitMs / 1000, (waitMs % 1000) * 1000};
+    return setsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout) == 0 &&
+           setsockopt(socket, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout) == 0;
+}
+
 int connectWithin(SOCKET socket, const sockaddr_in& address, int waitMs) {
     if (!setBlocking(socket, false))
         return SOCKET_ERROR;

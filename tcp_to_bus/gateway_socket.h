@@ -20,6 +20,10 @@ uint16_t gatewayPort();
 // result is only informative: a socket on which it fails is used all the same.
 bool setNoDelay(SOCKET socket);
 
+// Bounds every later send and recv on the socket to `waitMs` milliseconds without progress; such
+// a call then fails with EAGAIN, which the transfer loops report as ETIMEDOUT.
+bool setTransferTimeouts(SOCKET socket, int waitMs);
+
 // Connects a blocking stream socket, giving up after `waitMs` milliseconds (errno ETIMEDOUT).
 // The socket is blocking again afterwards. Returns 0, or SOCKET_ERROR with errno set.
 int connectWithin(SOCKET socket, const sockaddr_in& address, int waitMs);

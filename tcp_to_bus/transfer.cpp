@@ -34,10 +34,28 @@ ssize_t transferStep(SOCKET socket, short events, int waitMs, Transfer transfer)
             return moved;
         if (errno == EINTR)
             continue;
-        if (waitMs == kWaitForever || (errno != EAGAIN && errno != EWOULDBLOCK))
+        if (errno != EAGAIN && errno != EWOULDBLOCK)
             return -1;
+        // A blocking call gives EAGAIN only when the socket's own time-out has passed.
+        if (waitMs == kWaitForever) {
+            errno = ETIMEDOUT;
+            return -1;
+        }
         if (!waitReady(socket, events, waitMs))
             return -1;
+    }
+}
+
+// Moves a message's vector past `count` bytes that have been transferred.
+void advance(msghdr& message, size_t count) {
+    while (count > 0 && count >= message.msg_iov->iov_len) {
+        count -= message.msg_iov->iov_len;
+        ++message.msg_iov;
+        --message.msg_iovlen;
+    }
+    if (count > 0) {
+        message.msg_iov->iov_base = static_cast<uint8_t*>(message.msg_iov->iov_base) + count;
+        message.msg_iov->iov_len -= count;
     }
 }
 
@@ -75,6 +93,36 @@ uint32_t recvAll(SOCKET socket, void* buffer, uint32_t count, TransferLimits lim
     return received;
 }
 
+size_t recvReply(SOCKET socket, MessageHeader& header, uint8_t* body, uint32_t room,
+                 TransferLimits limits) {
+    iovec parts[2] = {{&header, kHeaderSize}, {body, room}};
+    msghdr message{};
+    message.msg_iov = parts;
+    message.msg_iovlen = room == 0 ? 1 : 2;
+    size_t wanted = kHeaderSize + size_t(room);
+    size_t received = 0;
+    while (received < wanted) {
+        const ssize_t n = transferStep(socket, POLLIN, waitFor(limits, received),
+                                       [&](int flags) { return recvmsg(socket, &message, flags); });
+        if (n <= 0)
+            break;
+        const bool headerDone = received < kHeaderSize && received + size_t(n) >= kHeaderSize;
+        received += size_t(n);
+        advance(message, size_t(n));
+        if (headerDone) {
+            // Now the body's length is known: take no more than it, and nothing when the header
+            // announces no body that fits.
+            const bool bodyFollows = header.magic == kReplyMagic && header.lengthOrStatus == 0 &&
+                                     header.capacityOrLength <= room;
+            const uint32_t length = bodyFollows ? header.capacityOrLength : 0;
+            wanted = kHeaderSize + size_t(length);
+            if (received < wanted)
+                message.msg_iov->iov_len = wanted - received;
+        }
+    }
+    return received;
+}
+
 size_t sendFrame(SOCKET socket, const MessageHeader& header, const uint8_t* body, uint32_t length,
                  TransferLimits limits) {
     iovec parts[2] = {{const_cast<MessageHeader*>(&header), kHeaderSize},
@@ -91,17 +139,7 @@ size_t sendFrame(SOCKET socket, const MessageHeader& header, const uint8_t* body
         if (n <= 0)
             break;
         sent += size_t(n);
-        // Move the vector past what went out.
-        size_t skip = size_t(n);
-        while (skip > 0 && skip >= message.msg_iov->iov_len) {
-            skip -= message.msg_iov->iov_len;
-            ++message.msg_iov;
-            --message.msg_iovlen;
-        }
-        if (skip > 0) {
-            message.msg_iov->iov_base = static_cast<uint8_t*>(message.msg_iov->iov_base) + skip;
-            message.msg_iov->iov_len -= skip;
-        }
+        advance(message, size_t(n));
     }
     return sent;
 }

@@ -2,7 +2,8 @@
 //
 // Each works on a connected, blocking stream socket and returns the number of bytes moved; a
 // transfer has succeeded only when that is the whole count. A short count means the peer closed
-// its side, the connection failed, or a time limit passed (errno is then ETIMEDOUT).
+// its side, the connection failed, or a time limit passed (errno is then ETIMEDOUT; that
+// includes the receive and send time-outs of the socket itself).
 // Writes never raise SIGPIPE.
 #pragma once
 
@@ -30,6 +31,14 @@ uint32_t sendAll(SOCKET socket, const void* bytes, uint32_t count, TransferLimit
 // Receives `count` bytes, calling recv for the rest until all have arrived, the peer has closed
 // its side, or recv fails. A count of 0 returns 0 at once.
 uint32_t recvAll(SOCKET socket, void* buffer, uint32_t count, TransferLimits limits = {});
+
+// Receives a reply frame: the header and, for a reply with the reply magic and status Ok whose
+// body fits into `room`, the body, with scattered reads, so a small reply takes one system call.
+// Otherwise it stops after the header. The server sends nothing after a reply until it gets the
+// next request, so reading ahead takes nothing of a later frame. Returns the bytes received,
+// header included.
+size_t recvReply(SOCKET socket, MessageHeader& header, uint8_t* body, uint32_t room,
+                 TransferLimits limits = {});
 
 // Sends a header and its body with gathered writes: one system call, and so one TCP segment for
 // a small frame, where sendAll twice would take two. Returns the bytes sent, header included.

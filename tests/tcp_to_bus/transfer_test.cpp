@@ -133,5 +133,65 @@ TEST_F(TransferTest, SendToAPeerThatStopsReadingTimesOut) {
     EXPECT_EQ(errno, ETIMEDOUT);
 }
 
+struct ReplyCase {
+    const char* name;
+    MessageHeader header;
+    size_t bodySent;
+    uint32_t room;
+    // What recvReply must return.
+    size_t received;
+    // Whether the writer closes after sending; otherwise it stays silent, and a wait for bytes
+    // that will never come ends in the reader's time-out.
+    bool writerCloses = false;
+};
+
+void PrintTo(const ReplyCase& testCase, std::ostream* out) {
+    *out << testCase.name;
+}
+
+class RecvReply : public TransferTest, public ::testing::WithParamInterface<ReplyCase> {};
+
+TEST_P(RecvReply, TakesTheBodyOnlyWhenAnnouncedAndFitting) {
+    const ReplyCase& c = GetParam();
+    std::vector<uint8_t> frame(24 + c.bodySent);
+    std::memcpy(frame.data(), &c.header, 24);
+    std::iota(frame.begin() + 24, frame.end(), uint8_t(1));
+    std::thread trickle([&] {
+        for (uint8_t byte : frame)
+            ASSERT_EQ(write(writer(), &byte, 1), 1);
+        closeWriter();
+    });
+    MessageHeader header{};
+    std::vector<uint8_t> body(c.room + 8, 0xEE);
+    EXPECT_EQ(recvReply(reader(), header, body.data(), c.room), c.received);
+    trickle.join();
+    EXPECT_EQ(std::memcmp(&header, &c.header, 24), 0);
+    const size_t bodyTaken = c.received > 24 ? c.received - 24 : 0;
+    for (size_t i = 0; i < bodyTaken; ++i)
+        ASSERT_EQ(body[i], uint8_t(i + 1));
+    EXPECT_EQ(body[c.room], 0xEE) << "nothing written beyond the room";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Replies, RecvReply,
+    ::testing::Values(
+        ReplyCase{"BodyThatFits", {kReplyMagic, 1, 0, 1, 0, 30}, 30, 64, 54},
+        ReplyCase{"BodyFillingTheRoom", {kReplyMagic, 1, 0, 1, 0, 64}, 64, 64, 88},
+        ReplyCase{"StatusWithoutBody", {kReplyMagic, 1, 0, 1, 2, 0}, 0, 64, 24},
+        ReplyCase{"BodyTooLongIsNotWaitedFor", {kReplyMagic, 1, 0, 1, 0, 65}, 0, 64, 24},
+        ReplyCase{"WrongMagicIsNotWaitedFor", {kRequestMagic, 1, 0, 1, 0, 8}, 0, 64, 24},
+        ReplyCase{"BodyCutShort", {kReplyMagic, 1, 0, 1, 0, 40}, 25, 64, 49, true},
+        ReplyCase{"OkWithEmptyBody", {kReplyMagic, 1, 0, 1, 0, 0}, 0, 64, 24}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(TransferTest, SocketTimeOutIsReportedAsTimedOut) {
+    const timeval timeout{0, 200000};
+    ASSERT_EQ(setsockopt(reader(), SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout), 0);
+    MessageHeader header{};
+    errno = 0;
+    EXPECT_EQ(recvReply(reader(), header, nullptr, 0), 0u);
+    EXPECT_EQ(errno, ETIMEDOUT);
+}
+
 }  // namespace
 }  // namespace qiro
