@@ -159,11 +159,16 @@ TEST_P(RecvReply, TakesTheBodyOnlyWhenAnnouncedAndFitting) {
     std::thread trickle([&] {
         for (uint8_t byte : frame)
             ASSERT_EQ(write(writer(), &byte, 1), 1);
-        closeWriter();
+        if (c.writerCloses)
+            closeWriter();
     });
+    const timeval timeout{3, 0};
+    ASSERT_EQ(setsockopt(reader(), SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout), 0);
     MessageHeader header{};
     std::vector<uint8_t> body(c.room + 8, 0xEE);
+    errno = 0;
     EXPECT_EQ(recvReply(reader(), header, body.data(), c.room), c.received);
+    EXPECT_NE(errno, ETIMEDOUT) << "waited for bytes that were never announced";
     trickle.join();
     EXPECT_EQ(std::memcmp(&header, &c.header, 24), 0);
     const size_t bodyTaken = c.received > 24 ? c.received - 24 : 0;
