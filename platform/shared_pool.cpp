@@ -1,6 +1,7 @@
 #include "platform/shared_pool.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -30,10 +31,27 @@ SharedBuffer::~SharedBuffer() {
     close(fd_);
 }
 
+namespace {
+
+// Never destroyed: data items may be freed while the program exits.
+SharedPool* processPool = nullptr;
+
+}  // namespace
+
 SharedPool& SharedPool::instance() {
-    // Never destroyed: data items may be freed while the program exits.
-    static SharedPool* pool = new SharedPool;
-    return *pool;
+    static const int made = [] {
+        processPool = new SharedPool;
+        // A forked child must not reuse the parent's free buffers: their pages are the parent's.
+        // It starts with a pool of its own (the inherited one, and its lock, are left alone).
+        pthread_atfork(nullptr, nullptr, [] {
+            if (auto* fresh = new (std::nothrow) SharedPool) {
+                processPool = fresh;
+            }
+        });
+        return 0;
+    }();
+    (void)made;
+    return *processPool;
 }
 
 SharedBuffer* SharedPool::take(size_t size) {

@@ -89,6 +89,24 @@ QueueSlot* findSlot(DWORD threadId) {
 
 thread_local std::unique_ptr<ThreadState> currentState;
 
+// Marks a slot inherited by a forked child: its eventfd is shared with the parent, so the child
+// must never wait on it or wake through it.
+constexpr DWORD kInheritedSlot = 0xFFFFFFFF;
+
+// A forked child inherits the state of the thread that forked, with the instances, sockets and
+// registrations of the parent, and the parent's queue slots. None of them is the child's: it
+// forgets them without closing or unregistering anything, and starts afresh on its first use of
+// the queue.
+void forgetStateInChild() {
+    ThreadState* inherited = currentState.release();
+    (void)inherited;
+    for (QueueSlot* slot = slotList.load(); slot != nullptr; slot = slot->next) {
+        slot->owner.store(kInheritedSlot);
+    }
+}
+
+const int forkHandlerRegistered = pthread_atfork(nullptr, nullptr, forgetStateInChild);
+
 }  // namespace
 
 int64_t monotonicMs() {

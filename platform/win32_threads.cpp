@@ -53,9 +53,24 @@ void DeleteCriticalSection(CRITICAL_SECTION* section) {
     pthread_mutex_destroy(&section->mutex);
 }
 
+namespace {
+
+thread_local DWORD cachedThreadId = 0;
+
+// A forked child's only thread has a new id, but inherits the cache of the thread that forked.
+void forgetThreadIdInChild() {
+    cachedThreadId = 0;
+}
+
+}  // namespace
+
 DWORD GetCurrentThreadId() {
-    thread_local DWORD id = static_cast<DWORD>(syscall(SYS_gettid));
-    return id;
+    static const int registered = pthread_atfork(nullptr, nullptr, forgetThreadIdInChild);
+    (void)registered;
+    if (cachedThreadId == 0) {
+        cachedThreadId = static_cast<DWORD>(syscall(SYS_gettid));
+    }
+    return cachedThreadId;
 }
 
 HANDLE CreateThread(void* security, size_t stackSize, LPTHREAD_START_ROUTINE routine,
