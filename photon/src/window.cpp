@@ -105,6 +105,22 @@ void Window::toLogical(int x, int y, int& logicalX, int& logicalY) const {
     scaling_.toLogical(px, py, logicalX, logicalY);
 }
 
+uint32_t Window::readPixel(int x, int y) {
+    if (x < 0 || y < 0 || x >= outputW_ || y >= outputH_) {
+        return 0;
+    }
+    if (surface_) {
+        // The software renderer draws straight into the surface.
+        const auto* row = reinterpret_cast<const uint32_t*>(
+            static_cast<const uint8_t*>(surface_->pixels) + y * surface_->pitch);
+        return row[x] & 0xFFFFFF;
+    }
+    uint32_t pixel = 0;
+    SDL_Rect one{x, y, 1, 1};
+    SDL_RenderReadPixels(renderer_, &one, SDL_PIXELFORMAT_XRGB8888, &pixel, 4);
+    return pixel & 0xFFFFFF;
+}
+
 bool Window::readPixels(std::vector<uint32_t>& pixels, int& width, int& height) {
     width = outputW_;
     height = outputH_;

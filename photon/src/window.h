@@ -52,6 +52,8 @@ class Window {
     int outputHeight() const { return outputH_; }
     // The output size or the window size has changed (window events); scales anew.
     void updateScaling();
+    // The drawn pixel at an output position as 0x00RRGGBB, or 0 outside the output.
+    uint32_t readPixel(int x, int y);
     // The drawn pixels as 0x00RRGGBB, row after row; valid after a redraw.
     bool readPixels(std::vector<uint32_t>& pixels, int& width, int& height);
     Painter& painter() { return *painter_; }

@@ -207,17 +207,10 @@ uint32_t Driver::pixel(int x, int y, PtWidget_t* window) {
         return 0;
     }
     redrawDirty();
-    std::vector<uint32_t> pixels;
-    int width = 0;
-    int height = 0;
     int px = 0;
     int py = 0;
     toOutput(window, x, y, px, py);
-    if (!open->window->readPixels(pixels, width, height) || px < 0 || py < 0 || px >= width ||
-        py >= height) {
-        return 0;
-    }
-    return pixels[static_cast<std::size_t>(py) * width + px];
+    return open->window->readPixel(px, py);
 }
 
 bool Driver::savePng(const std::string& path, PtWidget_t* window) {
