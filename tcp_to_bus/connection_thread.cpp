@@ -3,31 +3,12 @@
 #include "bus/bus_instance.h"
 #include "tcp_to_bus/exchange.h"
 #include "tcp_to_bus/live_connections.h"
-#include "tcp_to_bus/transfer.h"
+#include "tcp_to_bus/socket_channel.h"
 
 namespace qiro {
 namespace {
 
 uint32_t configuredBufferLimit = 0;
-
-class SocketChannel final : public FrameChannel {
-  public:
-    explicit SocketChannel(SOCKET socket) : socket_(socket) {}
-
-    bool receiveHeader(MessageHeader& header) override {
-        return recvAll(socket_, &header, kHeaderSize, {kWaitForever, kFrameStallMs}) == kHeaderSize;
-    }
-    bool receiveBody(uint8_t* body, uint32_t length) override {
-        return recvAll(socket_, body, length, {kFrameStallMs, kFrameStallMs}) == length;
-    }
-    bool sendReply(const MessageHeader& header, const uint8_t* body, uint32_t length) override {
-        return sendFrame(socket_, header, body, length, {kFrameStallMs, kFrameStallMs}) ==
-               kHeaderSize + size_t(length);
-    }
-
-  private:
-    SOCKET socket_;
-};
 
 class BusCallTarget final : public CallTarget {
   public:

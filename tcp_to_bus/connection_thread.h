@@ -9,10 +9,6 @@
 
 namespace qiro {
 
-// How long a frame that has begun may stall (no byte moving either way) before the connection
-// is dropped. Between frames a connection may stay idle for ever.
-constexpr int kFrameStallMs = 30000;
-
 // The buffer limit of every connection, in bytes; 0 means none. Set before the first connection
 // thread starts and only read afterwards.
 void setBufferLimit(uint32_t limit);

@@ -79,18 +79,23 @@ uint32_t sendAll(SOCKET socket, const void* bytes, uint32_t count, TransferLimit
     return sent;
 }
 
-uint32_t recvAll(SOCKET socket, void* buffer, uint32_t count, TransferLimits limits) {
+uint32_t recvAtLeast(SOCKET socket, void* buffer, uint32_t least, uint32_t most,
+                     TransferLimits limits) {
     auto* data = static_cast<uint8_t*>(buffer);
     uint32_t received = 0;
-    while (received < count) {
+    while (received < least) {
         const ssize_t n = transferStep(socket, POLLIN, waitFor(limits, received), [&](int flags) {
-            return recv(socket, data + received, count - received, flags);
+            return recv(socket, data + received, most - received, flags);
         });
         if (n <= 0)
             break;
         received += uint32_t(n);
     }
     return received;
+}
+
+uint32_t recvAll(SOCKET socket, void* buffer, uint32_t count, TransferLimits limits) {
+    return recvAtLeast(socket, buffer, count, count, limits);
 }
 
 size_t recvReply(SOCKET socket, MessageHeader& header, uint8_t* body, uint32_t room,

@@ -32,6 +32,11 @@ uint32_t sendAll(SOCKET socket, const void* bytes, uint32_t count, TransferLimit
 // its side, or recv fails. A count of 0 returns 0 at once.
 uint32_t recvAll(SOCKET socket, void* buffer, uint32_t count, TransferLimits limits = {});
 
+// Receives at least `least` and at most `most` bytes, as far as they are there: for reading
+// ahead of a frame. Returns the bytes received; fewer than `least` is a failure as for recvAll.
+uint32_t recvAtLeast(SOCKET socket, void* buffer, uint32_t least, uint32_t most,
+                     TransferLimits limits = {});
+
 // Receives a reply frame: the header and, for a reply with the reply magic and status Ok whose
 // body fits into `room`, the body, with scattered reads, so a small reply takes one system call.
 // Otherwise it stops after the header. The server sends nothing after a reply until it gets the
