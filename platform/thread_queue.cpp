@@ -279,6 +279,9 @@ BOOL PostThreadMessageA(DWORD threadId, UINT message, WPARAM wParam, LPARAM lPar
         qiro::platform::wake(slot->wakeFd);
         return TRUE;
     }
+    if (threadId == GetCurrentThreadId() && ThreadState::current() == nullptr) {
+        return FALSE;  // posting to oneself makes one's queue, as any use of it does
+    }
     try {
         std::lock_guard lock(qiro::platform::threadsMutex);
         auto found = qiro::platform::threadsById.find(threadId);

@@ -29,6 +29,6 @@ LRESULT DispatchMessageA(const MSG* message);
 void PostQuitMessage(int exitCode);
 
 // Posts `message` to the queue of thread `threadId` (made by that thread's first use of its
-// queue). Async-signal-safe for WM_QUIT, so that a SIGINT or SIGTERM handler may end a message
-// loop. Returns FALSE when the thread has no queue.
+// queue; a thread posting to itself makes its own). Async-signal-safe for WM_QUIT, so that a SIGINT
+// or SIGTERM handler may end a message loop. Returns FALSE when the thread has no queue.
 BOOL PostThreadMessageA(DWORD threadId, UINT message, WPARAM wParam, LPARAM lParam);
