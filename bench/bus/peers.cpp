@@ -76,10 +76,13 @@ int runPeer(int argc, char** argv) {
     return -1;
 }
 
-bool readExactly(int fd, void* buffer, size_t size) {
-    auto* bytes = static_cast<uint8_t*>(buffer);
+namespace {
+
+// Repeats `step` (read or write) until `size` bytes moved; EINTR is retried.
+template <typename Step, typename Byte>
+bool transferExactly(Step step, int fd, Byte* bytes, size_t size) {
     while (size > 0) {
-        ssize_t n = read(fd, bytes, size);
+        ssize_t n = step(fd, bytes, size);
         if (n < 0 && errno == EINTR) {
             continue;
         }
@@ -92,20 +95,14 @@ bool readExactly(int fd, void* buffer, size_t size) {
     return true;
 }
 
+}  // namespace
+
+bool readExactly(int fd, void* buffer, size_t size) {
+    return transferExactly(read, fd, static_cast<uint8_t*>(buffer), size);
+}
+
 bool writeExactly(int fd, const void* buffer, size_t size) {
-    const auto* bytes = static_cast<const uint8_t*>(buffer);
-    while (size > 0) {
-        ssize_t n = write(fd, bytes, size);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        bytes += n;
-        size -= size_t(n);
-    }
-    return true;
+    return transferExactly(write, fd, static_cast<const uint8_t*>(buffer), size);
 }
 
 }  // namespace qiro::bench
