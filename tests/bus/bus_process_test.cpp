@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <future>
 #include <thread>
 
 #include "bus/bus_instance.h"
@@ -35,40 +36,93 @@ CallStatus slowAnswer(uint32_t code, uint8_t* data, uint32_t length, uint32_t* r
     return testing::echo(code, data, length, replyLength);
 }
 
-// The helper mode of this program: started again with kHelperSidVariable set, it serves that
-// sid with echo (code 1) and a slow echo (code 2) that first says "handling" and then sleeps for
-// the milliseconds in its first four request bytes. It serves until it is killed.
-class SlowServerMode : public ::testing::Environment {
+// Says on standard output when it is destroyed (write(2): it may happen during exit).
+class AnnouncingService : public Service {
+  public:
+    AnnouncingService(uint32_t sid, const char* farewell) : Service(sid), farewell(farewell) {}
+    ~AnnouncingService() override {
+        ssize_t ignored = write(STDOUT_FILENO, farewell, std::strlen(farewell));
+        (void)ignored;
+    }
+    const char* farewell;
+};
+
+void say(const char* line) {
+    std::printf("%s\n", line);
+    std::fflush(stdout);
+}
+
+// Serves the sid with echo (code 1) and a slow echo (code 2) that first says "handling" and
+// then sleeps for the milliseconds in its first four request bytes, until it is killed.
+[[noreturn]] void serveSlowly(uint32_t sid) {
+    BusInstance* instance = createInstance();
+    instance->addService(new ScriptedService(sid, slowAnswer), nullptr);
+    say(("serving sid " + std::to_string(sid)).c_str());
+    instance->run();
+    delete instance;
+    _exit(0);
+}
+
+// Leaves an instance on the main thread and one on another thread that is still running, then
+// ends the program with exit(): only the main thread's instance is to be destroyed.
+[[noreturn]] void exitWithInstancesLeft(uint32_t sid) {
+    std::promise<void> made;
+    std::thread other([&made, sid] {
+        BusInstance* instance = createInstance();
+        instance->addService(new AnnouncingService(sid + 1, "destroyed other\n"), nullptr);
+        made.set_value();
+        for (;;) {
+            pause();
+        }
+    });
+    other.detach();
+    made.get_future().wait();
+    BusInstance* instance = createInstance();
+    instance->addService(new AnnouncingService(sid, "destroyed main\n"), nullptr);
+    say("exiting");
+    std::exit(0);
+}
+
+// The helper modes of this program: started again with kHelperSidVariable set, it runs the
+// helper that kHelperModeVariable names, before any test.
+constexpr const char* kHelperModeVariable = "QIRO_TEST_HELPER_MODE";
+
+class HelperMode : public ::testing::Environment {
   public:
     void SetUp() override {
         const char* sid = std::getenv(testing::kHelperSidVariable);
-        if (sid == nullptr) {
+        const char* mode = std::getenv(kHelperModeVariable);
+        if (sid == nullptr || mode == nullptr) {
             return;
         }
-        BusInstance* instance = createInstance();
-        instance->addService(new ScriptedService(uint32_t(std::atoi(sid)), slowAnswer), nullptr);
-        std::printf("serving sid %s\n", sid);
-        std::fflush(stdout);
-        instance->run();
-        delete instance;
-        _exit(0);
+        if (std::strcmp(mode, "exit") == 0) {
+            exitWithInstancesLeft(uint32_t(std::atoi(sid)));
+        }
+        serveSlowly(uint32_t(std::atoi(sid)));
     }
 };
 
-const auto* const slowServerMode = ::testing::AddGlobalTestEnvironment(new SlowServerMode);
+const auto* const helperMode = ::testing::AddGlobalTestEnvironment(new HelperMode);
 
-std::unique_ptr<ChildProcess> startSlowServer(uint32_t sid) {
+// Starts the helper `mode` and returns once it said `firstLine` (the test framework speaks
+// first).
+std::unique_ptr<ChildProcess> startHelper(const char* mode, uint32_t sid,
+                                          const std::string& firstLine) {
     setenv(testing::kHelperSidVariable, std::to_string(sid).c_str(), 1);
+    setenv(kHelperModeVariable, mode, 1);
     auto child = std::make_unique<ChildProcess>(std::vector<std::string>{"/proc/self/exe"});
     unsetenv(testing::kHelperSidVariable);
-    // The test framework speaks first.
-    std::string expected = "serving sid " + std::to_string(sid);
+    unsetenv(kHelperModeVariable);
     std::string line = child->readLine();
-    while (!line.empty() && line != expected) {
+    while (!line.empty() && line != firstLine) {
         line = child->readLine();
     }
-    EXPECT_EQ(line, expected);
+    EXPECT_EQ(line, firstLine);
     return child;
+}
+
+std::unique_ptr<ChildProcess> startSlowServer(uint32_t sid) {
+    return startHelper("slow", sid, "serving sid " + std::to_string(sid));
 }
 
 std::string millisecondsRequest(uint32_t ms) {
@@ -143,6 +197,13 @@ TEST_F(BusProcessTest, ServerKilledDuringACallEndsItWithNoService) {
     EXPECT_EQ(call(530, kSlowCode, millisecondsRequest(10000), 20000), CallStatus::NoService);
     killer.join();
     EXPECT_EQ(caller->findEndpoint(530), nullptr);
+}
+
+TEST(ProgramExitTest, DestroysOnlyTheExitingThreadsInstances) {
+    auto helper = startHelper("exit", 540, "exiting");
+    EXPECT_EQ(helper->readLine(), "destroyed main");
+    EXPECT_EQ(helper->readLine(), "") << "nothing more: the other thread's instance stays";
+    EXPECT_EQ(helper->wait(), 0);
 }
 
 }  // namespace
