@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "program_file.h"
 #include "runtime.h"
 
 // The application defines its option string; a program without one gets the usual options.
@@ -27,11 +28,8 @@ std::string commandName(const char* argv0) {
 // with status 2.
 [[noreturn]] void usage(const std::string& command) {
     std::string text;
-    auto file = db::readFileBytes("/proc/self/exe");
-    if (file) {
-        if (auto section = db::readElfSection(file.value(), "QNX_usage")) {
-            text.assign(section.value().begin(), section.value().end());
-        }
+    if (auto section = readProgramSection("/proc/self/exe", "QNX_usage", false)) {
+        text.assign(section.value().begin(), section.value().end());
     }
     if (text.empty()) {
         text = "%C: bad option\n";
@@ -130,6 +128,11 @@ int ApInitialize(int argc, char* argv[], ApContext_t* context) {
     rt.placement = photon::readOptions(argc, argv, options);
     rt.context = context;
     const std::string command = photon::commandName(argc > 0 ? argv[0] : nullptr);
+    // The software renderer starts in well under a millisecond, where an OpenGL context takes
+    // hundreds on machines without a graphics processor, and draws this game's frames in about
+    // one. The environment (SDL_RENDER_DRIVER, SDL_FRAMEBUFFER_ACCELERATION) still decides.
+    SDL_SetHintWithPriority(SDL_HINT_RENDER_DRIVER, "software", SDL_HINT_DEFAULT);
+    SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_DEFAULT);
     if (!rt.config.headless && SDL_Init(SDL_INIT_VIDEO) != 0) {
         const char* display = std::getenv("DISPLAY");
         bool named = display && *display;

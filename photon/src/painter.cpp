@@ -58,6 +58,37 @@ int aligned(long alignment, int room, int size) {
     }
 }
 
+// Where a label's picture stands, by the label's alignment in its content rectangle.
+Rect imagePlace(const PtWidget* widget, const Rect& content) {
+    const PhImage_t* image = widget->image;
+    return {content.x + aligned(widget->horizontalAlignment, content.w, image->size.w),
+            content.y + aligned(widget->verticalAlignment, content.h, image->size.h), image->size.w,
+            image->size.h};
+}
+
+bool contains(const Rect& outer, const Rect& inner) {
+    return inner.x >= outer.x && inner.y >= outer.y && inner.x + inner.w <= outer.x + outer.w &&
+           inner.y + inner.h <= outer.y + outer.h;
+}
+
+// Whether the widget paints every pixel of `area` opaquely: with its fill, or with a picture
+// that has no transparent colour.
+bool covers(const PtWidget* widget, const Rect& area) {
+    Rect rect = absoluteRect(widget);
+    if (area.empty() || widget->kind() == WidgetKind::Timer || !contains(rect, area)) {
+        return false;
+    }
+    if (static_cast<uint32_t>(widget->fillColour) != Pg_TRANSPARENT) {
+        return true;
+    }
+    const PhImage_t* image = widget->image;
+    if (widget->kind() != WidgetKind::Label || widget->labelType != Pt_IMAGE || !image ||
+        !image->image || image->transparent >= 0) {
+        return false;
+    }
+    return contains(imagePlace(widget, contentRect(widget, rect)).intersect(rect), area);
+}
+
 }  // namespace
 
 SDL_Rect Scaling::toPixels(const Rect& rect) const {
@@ -197,8 +228,15 @@ void Painter::paintWidget(PtWidget* widget, const Rect& parentClip) {
         case WidgetKind::Timer:
             break;
     }
-    for (PtWidget* child : widget->children) {
-        paintWidget(child, clip);
+    const auto& children = widget->children;
+    for (std::size_t i = 0; i < children.size(); ++i) {
+        // A child hidden behind an opaque later sibling is not painted at all.
+        Rect childArea = absoluteRect(children[i]).intersect(clip);
+        bool hidden = std::any_of(children.begin() + i + 1, children.end(),
+                                  [&](const PtWidget* later) { return covers(later, childArea); });
+        if (!hidden) {
+            paintWidget(children[i], clip);
+        }
     }
 }
 
@@ -229,19 +267,39 @@ void Painter::bevel(const Rect& rect, int width, uint32_t light, uint32_t dark) 
     SDL_RenderFillRect(renderer_, &left);
 }
 
-SDL_Texture* Painter::imageTexture(const PhImage_t* image) {
-    auto it = images_.find(image->image);
+SDL_Texture* Painter::imageTexture(const PhImage_t* image, SDL_Point size) {
+    ImageKey key{image->image, size.x, size.y};
+    auto it = images_.find(key);
     if (it != images_.end()) {
         return it->second;
     }
     std::vector<uint8_t> rgba = toRgba(*image);
-    SDL_Texture* texture = SDL_CreateTexture(
-        renderer_, SDL_PIXELFORMAT_RGBA32, SDL_TEXTUREACCESS_STATIC, image->size.w, image->size.h);
-    if (texture) {
-        SDL_UpdateTexture(texture, nullptr, rgba.data(), image->size.w * 4);
-        SDL_SetTextureBlendMode(texture, SDL_BLENDMODE_BLEND);
+    SDL_Surface* source = SDL_CreateRGBSurfaceWithFormatFrom(
+        rgba.data(), image->size.w, image->size.h, 32, image->size.w * 4, SDL_PIXELFORMAT_RGBA32);
+    SDL_Surface* scaled =
+        source ? SDL_CreateRGBSurfaceWithFormat(0, size.x, size.y, 32, SDL_PIXELFORMAT_RGBA32)
+               : nullptr;
+    SDL_Texture* texture = nullptr;
+    if (scaled) {
+        SDL_SetSurfaceBlendMode(source, SDL_BLENDMODE_NONE);
+        // Whole-number scales keep the pixels sharp; others are smoothed.
+        bool whole = size.x % image->size.w == 0 && size.y % image->size.h == 0;
+        if (whole) {
+            SDL_BlitScaled(source, nullptr, scaled, nullptr);
+        } else {
+            SDL_SoftStretchLinear(source, nullptr, scaled, nullptr);
+        }
+        texture = SDL_CreateTextureFromSurface(renderer_, scaled);
     }
-    images_[image->image] = texture;
+    if (texture) {
+        // Blending costs the software renderer dearly; only pictures with a transparent
+        // colour need it.
+        SDL_SetTextureBlendMode(texture,
+                                image->transparent >= 0 ? SDL_BLENDMODE_BLEND : SDL_BLENDMODE_NONE);
+    }
+    SDL_FreeSurface(scaled);
+    SDL_FreeSurface(source);
+    images_[key] = texture;
     return texture;
 }
 
@@ -250,18 +308,13 @@ void Painter::drawImage(const PtWidget* widget, const Rect& content) {
     if (!image || !image->image || image->size.w == 0 || image->size.h == 0) {
         return;
     }
-    SDL_Texture* texture = imageTexture(image);
-    if (!texture) {
+    SDL_Rect pixels = scaling_.toPixels(imagePlace(widget, content));
+    if (pixels.w <= 0 || pixels.h <= 0) {
         return;
     }
-    Rect place{content.x + aligned(widget->horizontalAlignment, content.w, image->size.w),
-               content.y + aligned(widget->verticalAlignment, content.h, image->size.h),
-               image->size.w, image->size.h};
-    // Whole-number scales keep the pixels sharp; others are smoothed.
-    bool whole = std::abs(scaling_.scale - std::round(scaling_.scale)) < 1e-9;
-    SDL_SetTextureScaleMode(texture, whole ? SDL_ScaleModeNearest : SDL_ScaleModeLinear);
-    SDL_Rect pixels = scaling_.toPixels(place);
-    SDL_RenderCopy(renderer_, texture, nullptr, &pixels);
+    if (SDL_Texture* texture = imageTexture(image, {pixels.w, pixels.h})) {
+        SDL_RenderCopy(renderer_, texture, nullptr, &pixels);
+    }
 }
 
 void Painter::drawLines(const PtWidget* widget, const std::vector<std::string>& lines,

@@ -55,11 +55,19 @@ class Painter {
                    const Rect& content, int firstRowY);
     void drawCaret(const PtWidget* widget, const Rect& content);
     void drawScrollBar(const PtWidget* widget, const Rect& content, int textHeight);
-    SDL_Texture* imageTexture(const PhImage_t* image);
+    // The picture as a texture of exactly `size` output pixels, scaled once and kept, so that
+    // each frame only copies it.
+    SDL_Texture* imageTexture(const PhImage_t* image, SDL_Point size);
 
     SDL_Renderer* renderer_;
     TextCache text_;
-    std::map<const uint8_t*, SDL_Texture*> images_;
+    struct ImageKey {
+        const uint8_t* pixels;
+        int w;
+        int h;
+        auto operator<=>(const ImageKey&) const = default;
+    };
+    std::map<ImageKey, SDL_Texture*> images_;
     Scaling scaling_;
     const PtWidget* focus_ = nullptr;
 };

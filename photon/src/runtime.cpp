@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "clock.h"
+#include "program_file.h"
 #include "resources.h"
 #include "timers.h"
 
@@ -32,7 +33,7 @@ const db::Database* database() {
     if (rt.database) {
         return rt.database.get();
     }
-    auto bytes = db::readDatabaseBytes(rt.config.databasePath);
+    auto bytes = readProgramSection(rt.config.databasePath, db::kDatabaseSection, true);
     if (!bytes) {
         std::fprintf(stderr, "photon: widget database: %s\n", bytes.error().message().c_str());
         return nullptr;
