@@ -9,6 +9,8 @@ namespace qiro {
 
 uint32_t SocketChannel::takeStaged(void* destination, uint32_t count) {
     const uint32_t taken = std::min(count, stagedEnd_ - stagedBegin_);
+    if (taken == 0)
+        return 0;
     std::memcpy(destination, staged_ + stagedBegin_, taken);
     stagedBegin_ += taken;
     return taken;
