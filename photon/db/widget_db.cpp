@@ -2,6 +2,7 @@
 #include "photon/db/widget_db.h"
 
 #include <array>
+#include <cstring>
 
 namespace photon::db {
 namespace {
@@ -50,23 +51,30 @@ uint32_t bytesPerRowFor(uint32_t width, uint32_t bytesPerPixel) {
 std::vector<uint8_t> pictureToRgba(const Picture& picture) {
     std::vector<uint8_t> rgba(std::size_t(picture.width) * picture.height * 4);
     uint8_t* out = rgba.data();
-    for (uint32_t y = 0; y < picture.height; ++y) {
-        auto row = picture.row(y);
-        if (picture.imageType == kImageDirect24) {
+    if (picture.imageType == kImageDirect24) {
+        for (uint32_t y = 0; y < picture.height; ++y) {
+            auto row = picture.row(y);
             for (std::size_t x = 0; x + 2 < row.size(); x += 3, out += 4) {
                 out[0] = row[x + 2];
                 out[1] = row[x + 1];
                 out[2] = row[x];
                 out[3] = 255;
             }
-            continue;
         }
-        for (uint8_t index : row) {
-            uint32_t colour = index < picture.palette.size() ? picture.palette[index] : 0;
-            out[0] = uint8_t(colour >> 16);
-            out[1] = uint8_t(colour >> 8);
-            out[2] = uint8_t(colour);
-            out[3] = picture.transparentIndex == index ? 0 : 255;
+        return rgba;
+    }
+    // One lookup per pixel: every index maps to its four output bytes (black for an index past
+    // the palette, which a checked picture never has).
+    std::array<std::array<uint8_t, 4>, 256> lookup{};
+    for (std::size_t i = 0; i < lookup.size(); ++i) {
+        uint32_t colour = i < picture.palette.size() ? picture.palette[i] : 0;
+        bool transparent = picture.transparentIndex == i;
+        lookup[i] = {uint8_t(colour >> 16), uint8_t(colour >> 8), uint8_t(colour),
+                     uint8_t(transparent ? 0 : 255)};
+    }
+    for (uint32_t y = 0; y < picture.height; ++y) {
+        for (uint8_t index : picture.row(y)) {
+            std::memcpy(out, lookup[index].data(), 4);
             out += 4;
         }
     }
