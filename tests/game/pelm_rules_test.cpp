@@ -291,6 +291,19 @@ TEST_F(PelmRules, TheHitAnimationAlternatesTheTwoFrozenPicturesAndOpensOnTheOthe
     EXPECT_NE(gremlinPicture("PtGrem2")->image, gremlinPicture("PtGrem3")->image);
 }
 
+TEST_F(PelmRules, ThePictureModuleIsOpenedOnceForAllGames) {
+    EXPECT_EQ(database, nullptr);  // not before the first Start
+    ASSERT_TRUE(clickStart());
+    ApDBase_t* opened = database;
+    ASSERT_NE(opened, nullptr);
+    playLevel(0, 0);
+    ASSERT_TRUE(clickStart());
+    ASSERT_TRUE(clickStart());
+    EXPECT_EQ(database, opened);
+    driver->advance(2000);
+    EXPECT_EQ(picture(ABN_PtG1)->image, gremlinPicture("PtGrem1")->image);
+}
+
 TEST_F(PelmRules, TheGremlinAlwaysLandsInsideTheField) {
     // Each tick seeds the generator with the nanoseconds of its clock reading, so each game
     // below starts at another fraction of a second, the extremes included.
