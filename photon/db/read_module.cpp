@@ -1,6 +1,7 @@
 // Reading one module text: the format line, then widget after widget, each with its resources,
 // each value decoded by its type word. Every step checks its input against the declared size.
 #include <limits>
+#include <unordered_set>
 
 #include "photon/db/picture_block.h"
 #include "photon/db/value_text.h"
@@ -140,6 +141,7 @@ std::optional<Error> ModuleReader::readWidget(Module& module) {
     widget.name = std::string(*name);
     widgetName_ = widget.name;
 
+    std::unordered_set<uint32_t> seen;
     for (;;) {
         resourceNumber_ = 0;
         auto numberLine = requireLine("the resources of the widget");
@@ -151,7 +153,8 @@ std::optional<Error> ModuleReader::readWidget(Module& module) {
         if (!number)
             return error("resource number \"" + std::string(*numberLine) + "\" is not a number");
         resourceNumber_ = uint32_t(*number);
-        if (widget.find(resourceNumber_) != nullptr)
+        // A set, not a search of the list: a damaged widget may hold very many resources.
+        if (!seen.insert(resourceNumber_).second)
             return error("resource stored twice");
         if (auto failure = readResource(widget, resourceNumber_))
             return failure;

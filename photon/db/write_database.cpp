@@ -1,6 +1,7 @@
 // Writing module texts and whole databases.
 #include <algorithm>
 #include <cstdio>
+#include <unordered_set>
 
 #include "photon/db/byte_order.h"
 #include "photon/db/directory.h"
@@ -128,14 +129,13 @@ Result<std::vector<uint8_t>> writeModuleText(const Module& module) {
         appendLine(out, w.className);
         appendLine(out, std::to_string(w.level));
         appendLine(out, w.name);
-        for (std::size_t k = 0; k < w.resources.size(); ++k) {
-            const Resource& r = w.resources[k];
+        std::unordered_set<uint32_t> seen;
+        for (const Resource& r : w.resources) {
             std::string resourceWhere = widgetWhere + ", resource " + std::to_string(r.number);
             if (r.number == 0)
                 return Error{"resource number 0", resourceWhere, std::nullopt};
-            for (std::size_t j = 0; j < k; ++j)
-                if (w.resources[j].number == r.number)
-                    return Error{"resource stored twice", resourceWhere, std::nullopt};
+            if (!seen.insert(r.number).second)
+                return Error{"resource stored twice", resourceWhere, std::nullopt};
             appendLine(out, std::to_string(r.number));
             appendLine(out, typeWord(r.type));
             if (std::string problem = encodeValue(r, out); !problem.empty())
