@@ -19,6 +19,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <optional>
 #include <span>
 #include <string>
@@ -55,19 +56,34 @@ class Result {
     bool ok() const { return state_.index() == 0; }
     explicit operator bool() const { return ok(); }
 
-    // Only valid when ok().
-    T& value() & { return std::get<0>(state_); }
-    const T& value() const& { return std::get<0>(state_); }
-    T&& value() && { return std::get<0>(std::move(state_)); }
+    // Only valid when ok(); calling them on an error is a bug and aborts.
+    T& value() & { return *std::get_if<0>(&checked()); }
+    const T& value() const& { return *std::get_if<0>(&checked()); }
+    T&& value() && { return std::move(*std::get_if<0>(&checked())); }
     T& operator*() & { return value(); }
     const T& operator*() const& { return value(); }
     T* operator->() { return &value(); }
     const T* operator->() const { return &value(); }
 
-    // Only valid when !ok().
-    const Error& error() const { return std::get<1>(state_); }
+    // Only valid when !ok(); calling it on a value is a bug and aborts.
+    const Error& error() const {
+        if (ok())
+            std::abort();
+        return *std::get_if<1>(&state_);
+    }
 
   private:
+    std::variant<T, Error>& checked() {
+        if (!ok())
+            std::abort();
+        return state_;
+    }
+    const std::variant<T, Error>& checked() const {
+        if (!ok())
+            std::abort();
+        return state_;
+    }
+
     std::variant<T, Error> state_;
 };
 
