@@ -70,10 +70,7 @@ ClientConversation::~ClientConversation() {
 }
 
 void ClientConversation::close() {
-    if (fd >= 0) {
-        ::close(fd);
-        fd = -1;
-    }
+    closeSocket();
     dead = true;
     std::free(answerPayload);
     answerPayload = nullptr;
@@ -88,7 +85,7 @@ pollfd ClientConversation::pollRequest() {
     if (dead) {
         return {-1, 0, 0};
     }
-    return {fd, static_cast<short>(POLLIN | (outbox.empty() ? 0 : POLLOUT)), 0};
+    return channelRequest();
 }
 
 void ClientConversation::onReady(short revents) {

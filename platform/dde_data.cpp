@@ -1,6 +1,8 @@
 // String handles and data items.
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 
 #include "platform/dde_objects.h"
@@ -10,8 +12,7 @@ namespace qiro::platform {
 
 namespace {
 
-// Items at least this large live in shared memory, so that a poke hands the server the pages
-// instead of copying them through the socket.
+// The smallest heap block of an item, so that a few small additions do not each reallocate.
 constexpr size_t kHeapMinimumCapacity = 64;
 
 bool fitsCeiling(uint64_t end) {
@@ -28,9 +29,10 @@ bool reserve(HDDEDATA__& item, size_t needed) {
     while (capacity < needed) {
         capacity = capacity > DDE_MAX_DATA_SIZE / 2 ? needed : capacity * 2;
     }
-    if (capacity >= kSharedMinimumSize && item.storage != HDDEDATA__::Storage::Borrowed) {
+    if (capacity >= kSharedMinimumSize && item.storage != HDDEDATA__::Storage::Borrowed &&
+        sharedMemoryEnabled()) {
         if (SharedBuffer* buffer = SharedPool::instance().take(capacity)) {
-            std::memcpy(buffer->address(), item.bytes, item.size);
+            copyBytes(buffer->address(), item.bytes, item.size);
             if (item.storage == HDDEDATA__::Storage::Shared) {
                 SharedPool::instance().give(item.shared);
             } else {
@@ -99,7 +101,9 @@ HSZ DdeCreateStringHandleA(DWORD instanceId, const char* text, int) {
         return nullptr;
     }
     try {
-        return new HSZ__{instanceId, text, false};
+        auto handle = std::make_unique<HSZ__>(HSZ__{instanceId, text});
+        instance->strings.push_back(handle.get());
+        return handle.release();
     } catch (...) {
         setError(*instance, DMLERR_MEMORY_ERROR);
         return nullptr;
@@ -107,10 +111,17 @@ HSZ DdeCreateStringHandleA(DWORD instanceId, const char* text, int) {
 }
 
 BOOL DdeFreeStringHandle(DWORD instanceId, HSZ string) {
-    if (string == nullptr || string->borrowed || string->instance != instanceId ||
-        findInstance(instanceId) == nullptr) {
+    // The instance is looked up first: once it has ended, its handles are gone already.
+    Instance* instance = findInstance(instanceId);
+    if (instance == nullptr || string == nullptr) {
         return FALSE;
     }
+    auto& strings = instance->strings;
+    auto found = std::find(strings.begin(), strings.end(), string);
+    if (found == strings.end()) {
+        return FALSE;
+    }
+    strings.erase(found);
     delete string;
     return TRUE;
 }
@@ -137,7 +148,7 @@ HDDEDATA DdeCreateDataHandle(DWORD instanceId, const BYTE* source, DWORD size, D
     // As on the platform, `offset` is where the bytes start in `source`; without a source the
     // item is `size` zero bytes.
     if (source != nullptr) {
-        std::memcpy(item->bytes, source + offset, size);
+        copyBytes(item->bytes, source + offset, size);
     } else if (size > 0) {
         std::memset(item->bytes, 0, size);
     }
@@ -159,7 +170,7 @@ HDDEDATA DdeAddData(HDDEDATA data, const BYTE* source, DWORD size, DWORD offset)
         std::memset(item->bytes + item->size, 0, offset - item->size);
     }
     if (size > 0) {
-        std::memcpy(item->bytes + offset, source, size);
+        copyBytes(item->bytes + offset, source, size);
     }
     if (end > item->size) {
         item->size = static_cast<DWORD>(end);
@@ -177,7 +188,7 @@ DWORD DdeGetData(HDDEDATA data, BYTE* destination, DWORD size, DWORD offset) {
         return available;
     }
     DWORD count = size < available ? size : available;
-    std::memcpy(destination, item->bytes + offset, count);
+    copyBytes(destination, item->bytes + offset, count);
     return count;
 }
 
@@ -231,7 +242,7 @@ bool replaceSharedStorage(HDDEDATA__& item, const uint8_t* content) {
         item.bytes = bytes;
         item.capacity = item.size;
     }
-    std::memcpy(item.bytes, content, item.size);
+    copyBytes(item.bytes, content, item.size);
     return true;
 }
 

@@ -94,6 +94,10 @@ void closeInstance(Instance& instance) {
     }
     instance.servers.clear();
     instance.clients.clear();
+    for (HSZ__* string : instance.strings) {
+        delete string;
+    }
+    instance.strings.clear();
 }
 
 void collectTransport(ThreadState& state, std::vector<pollfd>& fds,

@@ -9,6 +9,7 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <string>
@@ -23,12 +24,11 @@ struct Instance;
 class SharedBuffer;
 }  // namespace qiro::platform
 
-// A string handle: the text of a name. Handles made by the transport for a callback's arguments
-// are `borrowed` and cannot be freed by the callback.
+// A string handle: the text of a name. Handles that the transport makes for a callback's
+// arguments are not in their instance's list, so the callback cannot free them.
 struct HSZ__ {
     DWORD instance;
     std::string text;
-    bool borrowed;
 };
 
 // A data item: `size` bytes at `bytes`, held in one of three ways.
@@ -61,20 +61,34 @@ constexpr size_t kMappedBuffersPerConversation = 8;
 // How long DdeConnect waits for a server's thread to answer XTYP_CONNECT.
 constexpr int kDefaultConnectTimeoutMs = 5000;
 
-// The client end of a conversation.
-class ClientConversation : public Pollable, public HCONV__ {
+// What both ends of a conversation have: the socket, its framing and the owning instance.
+class Channel : public Pollable, public HCONV__ {
   public:
-    ClientConversation(std::shared_ptr<Instance> owner, int fd)
-        : instance(std::move(owner)), fd(fd) {}
-    ~ClientConversation() override;
-    pollfd pollRequest() override;
-    void onReady(short revents) override;
-    void close();
+    Channel(std::shared_ptr<Instance> owner, int fd) : instance(std::move(owner)), fd(fd) {}
+    ~Channel() override { closeSocket(); }
 
     std::shared_ptr<Instance> instance;
     int fd;
     FrameReader reader;
     Outbox outbox;
+
+  protected:
+    // Readable always; writable too while frames wait in the outbox.
+    pollfd channelRequest() const {
+        return {fd, static_cast<short>(POLLIN | (outbox.empty() ? 0 : POLLOUT)), 0};
+    }
+    void closeSocket();
+};
+
+// The client end of a conversation.
+class ClientConversation : public Channel {
+  public:
+    using Channel::Channel;
+    ~ClientConversation() override;
+    pollfd pollRequest() override;
+    void onReady(short revents) override;
+    void close();
+
     bool dead = false;
     uint32_t lastSerial = 0;
     // The transaction being waited for, and its answer once it came.
@@ -93,19 +107,14 @@ class ClientConversation : public Pollable, public HCONV__ {
 };
 
 // The server end of a conversation, from the accepted connection on.
-class ServerConnection : public Pollable, public HCONV__ {
+class ServerConnection : public Channel {
   public:
-    ServerConnection(std::shared_ptr<Instance> owner, int fd)
-        : instance(std::move(owner)), fd(fd) {}
+    using Channel::Channel;
     ~ServerConnection() override;
     pollfd pollRequest() override;
     void onReady(short revents) override;
     void close();
 
-    std::shared_ptr<Instance> instance;
-    int fd;
-    FrameReader reader;
-    Outbox outbox;
     bool established = false;
     bool busy = false;  // its callback is running; no further frame is read meanwhile
     std::string service;
@@ -156,6 +165,7 @@ struct Instance {
     std::string socketPath;  // empty until the instance listens
     std::shared_ptr<ListenPoint> listener;
     std::map<std::string, std::string> registrations;  // name -> registration entry file
+    std::vector<HSZ__*> strings;  // string handles made for it, freed when it ends
     std::vector<std::shared_ptr<ServerConnection>> servers;
     std::vector<std::shared_ptr<ClientConversation>> clients;
 };
@@ -202,7 +212,8 @@ bool waitDispatching(ThreadState& state, int64_t deadline, Done done) {
             return false;
         }
         bool woken = false;
-        if (!pollThread(state, static_cast<int>(left), false, true, &woken)) {
+        int waitMs = left > 1000000 ? 1000000 : static_cast<int>(left);
+        if (!pollThread(state, waitMs, false, true, &woken)) {
             return done();
         }
     }
@@ -210,6 +221,13 @@ bool waitDispatching(ThreadState& state, int64_t deadline, Done done) {
 }
 
 void setError(Instance& instance, UINT error);
+
+// memcpy that accepts empty ranges with null pointers (an empty item has no storage).
+inline void copyBytes(void* to, const void* from, size_t count) {
+    if (count > 0) {
+        std::memcpy(to, from, count);
+    }
+}
 
 }  // namespace qiro::platform
 

@@ -47,11 +47,15 @@ ServerConnection::~ServerConnection() {
     close();
 }
 
-void ServerConnection::close() {
+void Channel::closeSocket() {
     if (fd >= 0) {
         ::close(fd);
         fd = -1;
     }
+}
+
+void ServerConnection::close() {
+    closeSocket();
     for (const Mapping& mapping : mappings) {
         unmapPeerBuffer(mapping.address, mapping.length);
     }
@@ -62,7 +66,7 @@ pollfd ServerConnection::pollRequest() {
     if (fd < 0 || busy) {
         return {-1, 0, 0};
     }
-    return {fd, static_cast<short>(POLLIN | (outbox.empty() ? 0 : POLLOUT)), 0};
+    return channelRequest();
 }
 
 void ServerConnection::onReady(short revents) {
@@ -150,8 +154,8 @@ bool ServerConnection::answerConnect(const FrameHeader& header, const uint8_t* p
     bool accepted = false;
     // Filtering: only names this instance has registered reach its callback.
     if (!(owner->flags & APPCMD_FILTERINITS) || owner->registrations.count(serviceName) != 0) {
-        HSZ__ topicHandle{owner->id, topicName, true};
-        HSZ__ serviceHandle{owner->id, serviceName, true};
+        HSZ__ topicHandle{owner->id, topicName};
+        HSZ__ serviceHandle{owner->id, serviceName};
         accepted =
             runCallback(XTYP_CONNECT, 0, nullptr, &topicHandle, &serviceHandle, nullptr) != nullptr;
     }
@@ -177,8 +181,8 @@ bool ServerConnection::pokeCallback(uint8_t* bytes, DWORD size, UINT format,
         return false;
     }
     std::shared_ptr<Instance> owner = instance;
-    HSZ__ topicHandle{owner->id, topic, true};
-    HSZ__ itemHandle{owner->id, itemName, true};
+    HSZ__ topicHandle{owner->id, topic};
+    HSZ__ itemHandle{owner->id, itemName};
     HDDEDATA result = runCallback(XTYP_POKE, format, this, &topicHandle, &itemHandle, item);
     freeItem(item);
     *stillOpen = fd >= 0 && !owner->closed;

@@ -33,7 +33,7 @@ bool sendPlainPoke(const PokeRequest& poke) {
     }
     PokePrefix fields{static_cast<uint32_t>(poke.itemName.size())};
     std::memcpy(prefix, &fields, sizeof fields);
-    std::memcpy(prefix + sizeof fields, poke.itemName.data(), poke.itemName.size());
+    copyBytes(prefix + sizeof fields, poke.itemName.data(), poke.itemName.size());
     FrameHeader header{static_cast<uint32_t>(FrameKind::Poke), poke.serial, poke.item.format,
                        static_cast<uint32_t>(prefixLength + poke.item.size)};
     return poke.conversation.outbox.send(poke.conversation.fd, header, prefix, prefixLength,
@@ -61,7 +61,7 @@ bool sendSharedPoke(const PokeRequest& poke) {
         return false;
     }
     std::memcpy(prefix, &fields, sizeof fields);
-    std::memcpy(prefix + sizeof fields, poke.itemName.data(), poke.itemName.size());
+    copyBytes(prefix + sizeof fields, poke.itemName.data(), poke.itemName.size());
     FrameHeader header{static_cast<uint32_t>(FrameKind::SharedPoke), poke.serial, poke.item.format,
                        static_cast<uint32_t>(prefixLength)};
     if (!conversation.outbox.send(conversation.fd, header, prefix, prefixLength, nullptr, 0, prefix,
@@ -82,7 +82,7 @@ std::vector<uint8_t>* snapshotOf(const HDDEDATA__& item) {
     } catch (...) {
         return nullptr;
     }
-    std::memcpy(snapshot.data(), item.bytes, item.size);
+    copyBytes(snapshot.data(), item.bytes, item.size);
     return &snapshot;
 }
 
@@ -98,7 +98,7 @@ bool acceptPlainAnswer(ClientConversation& conversation, HDDEDATA__& item) {
         item.capacity = item.size;
         conversation.answerPayload = nullptr;
     } else {
-        std::memcpy(item.bytes, conversation.answerPayload, item.size);
+        copyBytes(item.bytes, conversation.answerPayload, item.size);
     }
     return true;
 }
@@ -119,7 +119,7 @@ UINT finishAnswered(ClientConversation& conversation, HDDEDATA__& item, bool sha
         error = DMLERR_NOTPROCESSED;
     }
     if (error != DMLERR_NO_ERROR && shared) {
-        std::memcpy(item.bytes, snapshot->data(), item.size);
+        copyBytes(item.bytes, snapshot->data(), item.size);
     }
     std::free(conversation.answerPayload);
     conversation.answerPayload = nullptr;
@@ -131,22 +131,15 @@ UINT finishAnswered(ClientConversation& conversation, HDDEDATA__& item, bool sha
 UINT finishTimedOut(ClientConversation& conversation, HDDEDATA__& item, uint32_t serial,
                     const std::vector<uint8_t>* snapshot) {
     if (snapshot != nullptr && !conversation.dead) {
-        SharedBuffer* buffer = item.shared;
-        try {
-            conversation.quarantined.emplace_back(serial, buffer);
-        } catch (...) {
-            // Without room to set it aside, the buffer is never reused.
-            buffer = nullptr;
-        }
+        SharedBuffer* old = item.shared;
         if (!replaceSharedStorage(item, snapshot->data())) {
-            // No memory for fresh storage: the item keeps its buffer and its risk.
-            if (buffer != nullptr) {
-                conversation.quarantined.pop_back();
-            }
-            return DMLERR_POKEACKTIMEOUT;
+            return DMLERR_POKEACKTIMEOUT;  // no memory for fresh storage: the item keeps its buffer
         }
-        if (buffer == nullptr) {
-            SharedPool::instance().discard(item.shared);
+        try {
+            conversation.quarantined.emplace_back(serial, old);
+        } catch (...) {
+            // Without room to remember it, the buffer is never reused.
+            SharedPool::instance().discard(old);
         }
     }
     return DMLERR_POKEACKTIMEOUT;
@@ -189,7 +182,7 @@ UINT poke(ThreadState& state, ClientConversation& conversation, HDDEDATA__& item
     if (conversation.dead) {
         // The server's end is closed: nothing writes into the item any more.
         if (shared) {
-            std::memcpy(item.bytes, snapshot->data(), item.size);
+            copyBytes(item.bytes, snapshot->data(), item.size);
         }
         return DMLERR_SERVER_DIED;
     }

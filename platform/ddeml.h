@@ -70,7 +70,9 @@ constexpr UINT DMLERR_SYS_ERROR = 0x400F;
 // Makes an instance for the calling thread and stores its id (never 0) in *instance. Returns
 // DMLERR_NO_ERROR, or an error code with *instance left 0.
 UINT DdeInitializeA(DWORD* instance, PFNCALLBACK callback, DWORD flags, DWORD reserved);
-// Ends the instance: its names are unregistered, its conversations closed, its socket removed.
+// Ends the instance: its names are unregistered, its conversations closed, its socket removed
+// and its string handles freed. Only the owning thread may end it; a thread that ends with
+// instances still alive ends them on its way out.
 BOOL DdeUninitialize(DWORD instance);
 
 // The same number for the same name in every process of the user.
@@ -92,6 +94,9 @@ BOOL DdeDisconnect(HCONV conversation);
 // whole process.
 void DdeSetConnectTimeout(DWORD milliseconds);
 
+// An item of `size` bytes copied from `source + offset` (zero bytes when `source` is null).
+// Null when the size exceeds DDE_MAX_DATA_SIZE or memory runs out. Items of 64 KiB and more are
+// kept in shared memory, so that a poke hands the server their pages instead of copying them.
 HDDEDATA DdeCreateDataHandle(DWORD instance, const BYTE* source, DWORD size, DWORD offset, HSZ item,
                              UINT format, UINT command);
 // Writes `size` bytes at `offset`, growing the item as needed. Returns the handle to use from
@@ -99,8 +104,15 @@ HDDEDATA DdeCreateDataHandle(DWORD instance, const BYTE* source, DWORD size, DWO
 HDDEDATA DdeAddData(HDDEDATA data, const BYTE* source, DWORD size, DWORD offset);
 
 // Only XTYP_POKE with a data handle (size DDE_DATA_IS_HANDLE) is supported. Waits up to
-// `timeout` ms for the server callback's answer. Non-zero once it answered DDE_FACK, after which
-// DdeGetData on `data` reads what the callback left in the data; 0 on failure (DdeGetLastError).
+// `timeout` ms for the server callback's answer, dispatching the pokes that arrive meanwhile for
+// the calling thread's instances. Non-zero once it answered DDE_FACK, after which DdeGetData on
+// `data` reads what the callback left in the data; 0 on failure (DdeGetLastError), with the
+// data as it was: DMLERR_NOTPROCESSED (the callback refused), DMLERR_POKEACKTIMEOUT (the
+// conversation stays usable; the late answer is dropped), DMLERR_SERVER_DIED (the server is
+// gone), DMLERR_NO_CONV_ESTABLISHED (the conversation broke earlier), DMLERR_REENTRANCY (the
+// instance is already waiting for a transaction of its own), DMLERR_SYS_ERROR (the server broke
+// the protocol; the conversation is closed). A pointer from DdeAccessData taken before the
+// transaction is not valid after it.
 HDDEDATA DdeClientTransaction(BYTE* data, DWORD size, HCONV conversation, HSZ item, UINT format,
                               UINT type, DWORD timeout, DWORD* result);
 

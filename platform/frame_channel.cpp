@@ -266,12 +266,17 @@ bool makeAddress(const char* path, sockaddr_un* address) {
 
 }  // namespace
 
-int connectUnix(const char* path) {
-    sockaddr_un address;
-    if (!makeAddress(path, &address)) {
+// A non-blocking stream socket and the address of `path`; -1 on failure.
+static int unixSocket(const char* path, sockaddr_un* address) {
+    if (!makeAddress(path, address)) {
         return -1;
     }
-    int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    return socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+}
+
+int connectUnix(const char* path) {
+    sockaddr_un address;
+    int fd = unixSocket(path, &address);
     if (fd < 0) {
         return -1;
     }
@@ -290,10 +295,7 @@ int connectUnix(const char* path) {
 
 int listenUnix(const char* path) {
     sockaddr_un address;
-    if (!makeAddress(path, &address)) {
-        return -1;
-    }
-    int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    int fd = unixSocket(path, &address);
     if (fd < 0) {
         return -1;
     }

@@ -6,11 +6,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <new>
 
 namespace qiro::platform {
 
 namespace {
+
+std::atomic<bool> sharedEnabled{true};
 
 // How much freed shared memory the process keeps for reuse.
 constexpr size_t kMaxFreeBytes = 64u * 1024 * 1024;
@@ -25,6 +28,14 @@ size_t roundUpPowerOfTwo(size_t size) {
 }
 
 }  // namespace
+
+void setSharedMemoryEnabled(bool enabled) {
+    sharedEnabled.store(enabled);
+}
+
+bool sharedMemoryEnabled() {
+    return sharedEnabled.load();
+}
 
 SharedBuffer::~SharedBuffer() {
     munmap(address_, capacity_);

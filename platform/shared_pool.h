@@ -13,8 +13,14 @@
 
 namespace qiro::platform {
 
-// Items that grow to at least this size move into shared memory.
+// Items that grow to at least this size move into shared memory; smaller ones stay on the heap
+// and travel inside the frame.
 constexpr size_t kSharedMinimumSize = 64 * 1024;
+
+// Whether large items use shared memory (the default). Turned off only to measure the plain
+// path against it.
+void setSharedMemoryEnabled(bool enabled);
+bool sharedMemoryEnabled();
 
 class SharedBuffer {
   public:

@@ -88,7 +88,9 @@ TEST_F(TransportTest, HandlesOfAnotherThreadsInstanceAreNotUsable) {
         EXPECT_EQ(DdeCreateDataHandle(instance, nullptr, 4, 0, nullptr, 0, 0), nullptr);
         EXPECT_FALSE(DdeUninitialize(instance));
     }).join();
-    EXPECT_NE(client.makeItem("ok"), nullptr);
+    HDDEDATA item = client.makeItem("ok");
+    EXPECT_NE(item, nullptr);
+    EXPECT_TRUE(DdeFreeDataHandle(item));
 }
 
 enum class ServerEnd { Uninitialised, ThreadEndedWithoutUninitialising };
