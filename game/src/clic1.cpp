@@ -343,8 +343,9 @@ int clic1(PtWidget_t*, ApInfo_t*, PtCallbackInfo_t*) {
     accums = LevelSeconds;
     score = 0;
     scoreliv = 0;
-    // Start during a game begins a new game too, so it always opens on level 1.
-    level = 1;
+    // A game over resets the level to 0, so a new game opens on level 1; Start during a game
+    // begins a new game that carries the level count on.
+    level = level + 1;
     return 0;
 }
 

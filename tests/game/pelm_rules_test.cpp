@@ -160,7 +160,7 @@ TEST_F(PelmRules, NextLevelShowsItsBannerForOneSecondThenTicksFiveMillisecondsFa
     EXPECT_EQ(scoreliv, 10);
 }
 
-TEST_F(PelmRules, StartDuringAGameBeginsANewGameAtLevelOne) {
+TEST_F(PelmRules, StartDuringAGameBeginsANewGameCarryingTheLevelCountOn) {
     ASSERT_TRUE(clickStart());
     playLevel(10, 0);
     ASSERT_EQ(level, 2);
@@ -168,7 +168,7 @@ TEST_F(PelmRules, StartDuringAGameBeginsANewGameAtLevelOne) {
     ASSERT_TRUE(hit());
     ASSERT_TRUE(clickStart());
     EXPECT_EQ(text(ABN_PtScore), "0");
-    EXPECT_EQ(level, 1);
+    EXPECT_EQ(level, 3);
     EXPECT_EQ(velocit, 695);  // the speed reached is kept
     EXPECT_EQ(accums, 20.0);
     PhPoint_t waiting = place(ABN_PtG1);
@@ -177,7 +177,7 @@ TEST_F(PelmRules, StartDuringAGameBeginsANewGameAtLevelOne) {
     driver->advance(1);
     EXPECT_EQ(text(ABN_PtSec1), "18");
     playLevel(10, 0);
-    EXPECT_EQ(text(ABN_PtLevel), "Level 2");
+    EXPECT_EQ(text(ABN_PtLevel), "Level 4");
 }
 
 TEST_F(PelmRules, AGameAfterAGameOverStartsAtTheSpeedTheLastOneReached) {
