@@ -27,7 +27,9 @@ BusInstance::BusInstance() : threadId(GetCurrentThreadId()) {
         return;
     }
     DWORD instance = 0;
-    if (DdeInitializeA(&instance, busCallback, kDdeFlags, 0) != DMLERR_NO_ERROR) {
+    UINT initialized = DdeInitializeA(&instance, busCallback, kDdeFlags, 0);
+    armThreadEndGuard();
+    if (initialized != DMLERR_NO_ERROR) {
         ddeInstance = 0;
         return;
     }

@@ -52,24 +52,51 @@ BusInstance* InstanceRegistry::findForCurrentThread() {
     return found;
 }
 
-void registryShutdown() {
-    if (shutdownDone.exchange(true)) {
-        return;
-    }
-    InstanceRegistry& list = instanceRegistry();
-    DWORD self = GetCurrentThreadId();
-    list.enter();
+void InstanceRegistry::destroyInstancesOf(DWORD threadId) {
+    enter();
     // Each destruction unlinks its instance, taking the (re-entrant) lock again; only that node
     // leaves the list, so the one before it stays valid.
-    ListNode* node = list.tail;
+    ListNode* node = tail;
     while (node != nullptr) {
         ListNode* before = node->prev;
-        if (static_cast<BusInstance*>(node)->threadId == self) {
+        if (static_cast<BusInstance*>(node)->threadId == threadId) {
             delete node;
         }
         node = before;
     }
-    list.leave();
+    leave();
+}
+
+namespace {
+
+// Ends the instances that a thread still owns when the thread ends, and for the thread that
+// calls exit() when exit begins: thread-local objects end before the exit handlers run and in
+// the reverse order of their making, and this one is made after the transport's state of the
+// thread (in each instance's construction), so the instances go while DDE still works on the
+// thread. A dead thread's instance is thus never left for a later thread with the same id.
+struct ThreadEndGuard {
+    ~ThreadEndGuard() {
+        if (armed) {
+            instanceRegistry().destroyInstancesOf(GetCurrentThreadId());
+        }
+    }
+    bool armed = false;
+};
+
+thread_local ThreadEndGuard threadEndGuard;
+
+}  // namespace
+
+// The first use on a thread makes the guard, which arranges its destruction at thread end.
+void armThreadEndGuard() {
+    threadEndGuard.armed = true;
+}
+
+void registryShutdown() {
+    if (shutdownDone.exchange(true)) {
+        return;
+    }
+    instanceRegistry().destroyInstancesOf(GetCurrentThreadId());
 }
 
 }  // namespace qiro

@@ -52,6 +52,27 @@ TEST(InstanceRegistryTest, FindsTheFirstInstanceOfTheCallingThreadOnly) {
     EXPECT_EQ(instanceRegistry().findForCurrentThread(), nullptr);
 }
 
+// A thread that ends without destroying its instance has it destroyed at its end, services and
+// all, so that no later thread that gets the same id finds it.
+TEST(InstanceRegistryTest, InstanceLeftByAnEndingThreadIsDestroyedWithIt) {
+    int destroyed = 0;
+    BusInstance* left = nullptr;
+    std::thread owner([&] {
+        left = createInstance();
+        left->addService(new ScriptedService(kSid, nullptr, 0, nullptr, &destroyed), nullptr);
+    });
+    owner.join();
+    EXPECT_EQ(destroyed, 1);
+    bool stillRegistered = false;
+    InstanceRegistry& registry = instanceRegistry();
+    registry.enter();
+    for (ListNode* node = registry.head; node != nullptr; node = node->next) {
+        stillRegistered = stillRegistered || static_cast<BusInstance*>(node) == left;
+    }
+    registry.leave();
+    EXPECT_FALSE(stillRegistered);
+}
+
 TEST(BusInstanceTest, SidNamesAreQiroBlankAndDecimal) {
     char name[kSidNameMax + 1];
     makeSidName(0, name);
