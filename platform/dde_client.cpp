@@ -97,8 +97,9 @@ void ClientConversation::onReady(short revents) {
     if (!(revents & (POLLIN | POLLHUP | POLLERR))) {
         return;
     }
-    while (!dead && !answered) {
-        ReadResult result = reader.read(fd);
+    // Everything staged is read, so that no complete frame waits where poll() cannot see it.
+    for (bool receive = true; !dead; receive = false) {
+        ReadResult result = reader.read(fd, receive);
         if (result == ReadResult::Again) {
             return;
         }
@@ -106,17 +107,14 @@ void ClientConversation::onReady(short revents) {
             serverGone();
             return;
         }
-        int descriptor = reader.takeDescriptor();
-        if (descriptor >= 0) {
-            ::close(descriptor);  // a server has nothing to pass to its client
-        }
+        reader.dropDescriptors();  // a server has nothing to pass to its client
         const FrameHeader& header = reader.header();
         uint8_t* payload = reader.takePayload();
-        if (awaitedSerial != 0 && header.serial == awaitedSerial) {
+        if (awaitedSerial != 0 && header.serial == awaitedSerial && !answered) {
             answered = true;
             answer = header;
             answerPayload = payload;
-            return;
+            continue;
         }
         // A late answer: its poke has given up already, and its shared buffer is free again.
         std::free(payload);

@@ -130,10 +130,10 @@ class ServerConnection : public Channel {
   private:
     void drop();
     // False when the client broke the protocol; the connection is then dropped.
-    bool handleFrame(const FrameHeader& header, uint8_t* payload, int descriptor);
+    bool handleFrame(const FrameHeader& header, uint8_t* payload);
     bool answerConnect(const FrameHeader& header, const uint8_t* payload);
     bool answerPoke(const FrameHeader& header, uint8_t* payload);
-    bool answerSharedPoke(const FrameHeader& header, const uint8_t* payload, int descriptor);
+    bool answerSharedPoke(const FrameHeader& header, const uint8_t* payload);
     bool addMapping(uint32_t id, int descriptor);
     bool pokeCallback(uint8_t* bytes, DWORD size, UINT format, const std::string& itemName,
                       bool* stillOpen);

@@ -13,9 +13,6 @@ namespace qiro::platform {
 
 namespace {
 
-// Frames handled per wake-up, so that one busy client cannot starve the thread's other work.
-constexpr int kFramesPerWakeUp = 16;
-
 void removeServer(Instance& instance, ServerConnection* connection) {
     auto& servers = instance.servers;
     servers.erase(std::remove_if(servers.begin(), servers.end(),
@@ -79,8 +76,10 @@ void ServerConnection::onReady(short revents) {
     if (!(revents & (POLLIN | POLLHUP | POLLERR))) {
         return;
     }
-    for (int handled = 0; handled < kFramesPerWakeUp && fd >= 0 && !busy; ++handled) {
-        ReadResult result = reader.read(fd);
+    // The first read receives; the following ones only drain what is staged already, so that
+    // no call is made just to learn that the socket is empty.
+    for (bool receive = true; fd >= 0 && !busy; receive = false) {
+        ReadResult result = reader.read(fd, receive);
         if (result == ReadResult::Again) {
             return;
         }
@@ -89,9 +88,8 @@ void ServerConnection::onReady(short revents) {
             return;
         }
         FrameHeader header = reader.header();
-        int descriptor = reader.takeDescriptor();
         uint8_t* payload = reader.takePayload();
-        if (!handleFrame(header, payload, descriptor)) {
+        if (!handleFrame(header, payload)) {
             drop();
             return;
         }
@@ -104,33 +102,26 @@ void ServerConnection::drop() {
     removeServer(*owner, this);
 }
 
-bool ServerConnection::handleFrame(const FrameHeader& header, uint8_t* payload, int descriptor) {
-    bool fine;
+bool ServerConnection::handleFrame(const FrameHeader& header, uint8_t* payload) {
+    bool fine = false;
     switch (static_cast<FrameKind>(header.kind)) {
         case FrameKind::ConnectRequest:
-            fine = descriptor < 0 && !established && answerConnect(header, payload);
+            fine = !established && answerConnect(header, payload);
             std::free(payload);
             break;
         case FrameKind::Poke:
-            if (descriptor < 0 && established) {
-                fine = answerPoke(header, payload);  // takes the payload over
-            } else {
-                fine = false;
-                std::free(payload);
+            if (established) {
+                return answerPoke(header, payload);  // takes the payload over
             }
+            std::free(payload);
             break;
         case FrameKind::SharedPoke:
-            fine = established && answerSharedPoke(header, payload, descriptor);
-            descriptor = -1;  // taken over (or closed) by answerSharedPoke
+            fine = established && answerSharedPoke(header, payload);
             std::free(payload);
             break;
         default:
-            fine = false;
             std::free(payload);
             break;
-    }
-    if (descriptor >= 0) {
-        ::close(descriptor);
     }
     return fine;
 }
@@ -215,23 +206,23 @@ bool ServerConnection::answerPoke(const FrameHeader& header, uint8_t* payload) {
     return outbox.send(fd, reply, data, acknowledged ? size : 0, nullptr, 0, payload, -1);
 }
 
-bool ServerConnection::answerSharedPoke(const FrameHeader& header, const uint8_t* payload,
-                                        int descriptor) {
+bool ServerConnection::answerSharedPoke(const FrameHeader& header, const uint8_t* payload) {
     SharedPokePrefix prefix;
     if (header.length < sizeof prefix) {
-        if (descriptor >= 0) {
-            ::close(descriptor);
-        }
         return false;
     }
     std::memcpy(&prefix, payload, sizeof prefix);
-    bool mapped =
-        prefix.hasDescriptor != 0 ? addMapping(prefix.bufferId, descriptor) : descriptor < 0;
-    if (descriptor >= 0) {
-        ::close(descriptor);
+    if (prefix.hasDescriptor != 0) {
+        int descriptor = reader.takeDescriptor();
+        bool mapped = addMapping(prefix.bufferId, descriptor);
+        if (descriptor >= 0) {
+            ::close(descriptor);
+        }
+        if (!mapped) {
+            return false;
+        }
     }
-    if (!mapped || prefix.itemLength > kMaxNameLength ||
-        sizeof prefix + prefix.itemLength != header.length) {
+    if (prefix.itemLength > kMaxNameLength || sizeof prefix + prefix.itemLength != header.length) {
         return false;
     }
     auto found = std::find_if(mappings.begin(), mappings.end(),

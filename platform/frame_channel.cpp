@@ -12,46 +12,9 @@
 
 namespace qiro::platform {
 
-namespace {
-
-// Receives into `buffer`, taking a passed descriptor, if any, into *descriptor.
-ssize_t receiveSome(int fd, void* buffer, size_t length, int* descriptor) {
-    iovec part{buffer, length};
-    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))];
-    msghdr message{};
-    message.msg_iov = &part;
-    message.msg_iovlen = 1;
-    message.msg_control = control;
-    message.msg_controllen = sizeof control;
-    ssize_t got;
-    do {
-        got = recvmsg(fd, &message, MSG_DONTWAIT | MSG_CMSG_CLOEXEC);
-    } while (got < 0 && errno == EINTR);
-    if (got < 0) {
-        return got;  // the control buffer holds nothing then
-    }
-    for (cmsghdr* c = CMSG_FIRSTHDR(&message); c != nullptr; c = CMSG_NXTHDR(&message, c)) {
-        if (c->cmsg_level != SOL_SOCKET || c->cmsg_type != SCM_RIGHTS) {
-            continue;
-        }
-        size_t count = (c->cmsg_len - CMSG_LEN(0)) / sizeof(int);
-        for (size_t i = 0; i < count; ++i) {
-            int passed;
-            std::memcpy(&passed, CMSG_DATA(c) + i * sizeof(int), sizeof passed);
-            if (*descriptor < 0) {
-                *descriptor = passed;
-            } else {
-                close(passed);  // more than one descriptor per frame is not ours to keep
-            }
-        }
-    }
-    return got;
-}
-
-}  // namespace
-
 FrameReader::~FrameReader() {
     reset();
+    dropDescriptors();
 }
 
 void FrameReader::reset() {
@@ -59,46 +22,134 @@ void FrameReader::reset() {
     payload_ = nullptr;
     payloadFilled_ = 0;
     headerFilled_ = 0;
-    if (descriptor_ >= 0) {
-        close(descriptor_);
-        descriptor_ = -1;
-    }
 }
 
-ReadResult FrameReader::read(int fd) {
-    while (headerFilled_ < sizeof header_) {
-        auto* bytes = reinterpret_cast<uint8_t*>(&header_);
-        ssize_t got =
-            receiveSome(fd, bytes + headerFilled_, sizeof header_ - headerFilled_, &descriptor_);
-        if (got == 0) {
-            return ReadResult::Closed;
+void FrameReader::dropDescriptors() {
+    for (int i = 0; i < descriptorCount_; ++i) {
+        close(descriptors_[i]);
+    }
+    descriptorCount_ = 0;
+}
+
+int FrameReader::takeDescriptor() {
+    if (descriptorCount_ == 0) {
+        return -1;
+    }
+    int oldest = descriptors_[0];
+    std::memmove(descriptors_, descriptors_ + 1, (descriptorCount_ - 1) * sizeof(int));
+    --descriptorCount_;
+    return oldest;
+}
+
+FrameReader::Fill FrameReader::receiveInto(int fd, uint8_t* into, size_t room, size_t* got) {
+    iovec part{into, room};
+    alignas(cmsghdr) char control[CMSG_SPACE(kMaxPendingDescriptors * sizeof(int))];
+    msghdr message{};
+    message.msg_iov = &part;
+    message.msg_iovlen = 1;
+    message.msg_control = control;
+    message.msg_controllen = sizeof control;
+    ssize_t count;
+    do {
+        count = recvmsg(fd, &message, MSG_DONTWAIT | MSG_CMSG_CLOEXEC);
+    } while (count < 0 && errno == EINTR);
+    if (count < 0) {
+        // The control buffer holds nothing then.
+        return errno == EAGAIN || errno == EWOULDBLOCK ? Fill::Again : Fill::Closed;
+    }
+    bool overflow = false;
+    for (cmsghdr* c = CMSG_FIRSTHDR(&message); c != nullptr; c = CMSG_NXTHDR(&message, c)) {
+        if (c->cmsg_level != SOL_SOCKET || c->cmsg_type != SCM_RIGHTS) {
+            continue;
         }
-        if (got < 0) {
-            return errno == EAGAIN || errno == EWOULDBLOCK ? ReadResult::Again : ReadResult::Closed;
-        }
-        headerFilled_ += static_cast<size_t>(got);
-        if (headerFilled_ == sizeof header_ && header_.length > 0) {
-            if (header_.length > kMaxFramePayload) {
-                return ReadResult::Broken;
-            }
-            payload_ = static_cast<uint8_t*>(std::malloc(header_.length));
-            if (payload_ == nullptr) {
-                return ReadResult::Broken;
+        size_t passedCount = (c->cmsg_len - CMSG_LEN(0)) / sizeof(int);
+        for (size_t i = 0; i < passedCount; ++i) {
+            int passed;
+            std::memcpy(&passed, CMSG_DATA(c) + i * sizeof(int), sizeof passed);
+            if (descriptorCount_ < kMaxPendingDescriptors) {
+                descriptors_[descriptorCount_++] = passed;
+            } else {
+                close(passed);
+                overflow = true;
             }
         }
     }
-    while (payloadFilled_ < header_.length) {
-        ssize_t got = receiveSome(fd, payload_ + payloadFilled_, header_.length - payloadFilled_,
-                                  &descriptor_);
-        if (got == 0) {
-            return ReadResult::Closed;
-        }
-        if (got < 0) {
-            return errno == EAGAIN || errno == EWOULDBLOCK ? ReadResult::Again : ReadResult::Closed;
-        }
-        payloadFilled_ += static_cast<size_t>(got);
+    if (overflow || (message.msg_flags & MSG_CTRUNC)) {
+        return Fill::Broken;  // more descriptors than any honest peer sends
     }
-    return ReadResult::Frame;
+    if (count == 0) {
+        return Fill::Closed;
+    }
+    *got = static_cast<size_t>(count);
+    return Fill::Done;
+}
+
+size_t FrameReader::takeStaged(uint8_t* to, size_t count) {
+    size_t available = stageEnd_ - stageStart_;
+    size_t moved = count < available ? count : available;
+    std::memcpy(to, stage_ + stageStart_, moved);
+    stageStart_ += moved;
+    if (stageStart_ == stageEnd_) {
+        stageStart_ = stageEnd_ = 0;
+    }
+    return moved;
+}
+
+bool FrameReader::startPayload() {
+    if (header_.length == 0) {
+        return true;
+    }
+    if (header_.length > kMaxFramePayload) {
+        return false;
+    }
+    payload_ = static_cast<uint8_t*>(std::malloc(header_.length));
+    return payload_ != nullptr;
+}
+
+ReadResult FrameReader::read(int fd, bool receive) {
+    auto* headerBytes = reinterpret_cast<uint8_t*>(&header_);
+    for (;;) {
+        if (headerFilled_ < sizeof header_) {
+            headerFilled_ +=
+                takeStaged(headerBytes + headerFilled_, sizeof header_ - headerFilled_);
+            if (headerFilled_ == sizeof header_ && !startPayload()) {
+                return ReadResult::Broken;
+            }
+        }
+        if (headerFilled_ == sizeof header_) {
+            if (payloadFilled_ < header_.length) {
+                payloadFilled_ +=
+                    takeStaged(payload_ + payloadFilled_, header_.length - payloadFilled_);
+            }
+            if (payloadFilled_ == header_.length) {
+                return ReadResult::Frame;
+            }
+        }
+        if (!receive) {
+            return ReadResult::Again;
+        }
+        // The stage is empty here. A large remainder goes straight into the payload block.
+        size_t remaining = headerFilled_ == sizeof header_ ? header_.length - payloadFilled_ : 0;
+        bool direct = remaining >= kStageSize;
+        size_t got = 0;
+        Fill fill = direct ? receiveInto(fd, payload_ + payloadFilled_, remaining, &got)
+                           : receiveInto(fd, stage_, kStageSize, &got);
+        switch (fill) {
+            case Fill::Again:
+                return ReadResult::Again;
+            case Fill::Closed:
+                return ReadResult::Closed;
+            case Fill::Broken:
+                return ReadResult::Broken;
+            case Fill::Done:
+                break;
+        }
+        if (direct) {
+            payloadFilled_ += got;
+        } else {
+            stageEnd_ = got;
+        }
+    }
 }
 
 uint8_t* FrameReader::takePayload() {
@@ -106,12 +157,6 @@ uint8_t* FrameReader::takePayload() {
     payload_ = nullptr;
     reset();
     return payload;
-}
-
-int FrameReader::takeDescriptor() {
-    int descriptor = descriptor_;
-    descriptor_ = -1;
-    return descriptor;
 }
 
 Outbox::~Outbox() {

@@ -59,23 +59,43 @@ class FrameReader {
     FrameReader& operator=(const FrameReader&) = delete;
     ~FrameReader();
 
-    // Reads what the socket has, up to the end of the next frame. `receivedDescriptor` takes a
-    // descriptor passed with the frame (SCM_RIGHTS), or stays -1.
-    ReadResult read(int fd);
+    // Reads up to the end of the next frame. Small frames are taken from a staging buffer, so
+    // that one receive brings a header and its payload (and maybe the frames after it); a large
+    // payload is received straight into its own block. With `receive` false only bytes already
+    // staged are used, so that the caller can drain them without a system call that would only
+    // say "again". Once this gives Again, nothing complete is left in the stage.
+    ReadResult read(int fd, bool receive = true);
     const FrameHeader& header() const { return header_; }
     // The payload of the finished frame (malloc'd, owned by the caller) and the reader restarts.
     uint8_t* takePayload();
-    // A descriptor that arrived with the current frame, handed to the caller (-1 if none).
+    // The oldest descriptor passed on the socket (SCM_RIGHTS) and not taken yet, or -1. A
+    // descriptor arrives no later than the first byte of the frame it was sent with, and frames
+    // say themselves whether they carry one, so taking them in order pairs them exactly.
     int takeDescriptor();
+    // Closes the descriptors not taken.
+    void dropDescriptors();
 
   private:
+    static constexpr size_t kStageSize = 4096;
+    static constexpr int kMaxPendingDescriptors = 8;
+
+    enum class Fill { Done, Again, Closed, Broken };
+    // Receives into `into`, collecting passed descriptors.
+    Fill receiveInto(int fd, uint8_t* into, size_t room, size_t* got);
+    // Moves staged bytes to `to`, up to `count`; returns how many moved.
+    size_t takeStaged(uint8_t* to, size_t count);
+    bool startPayload();
     void reset();
 
     FrameHeader header_{};
     size_t headerFilled_ = 0;
     uint8_t* payload_ = nullptr;
     size_t payloadFilled_ = 0;
-    int descriptor_ = -1;
+    uint8_t stage_[kStageSize];
+    size_t stageStart_ = 0;
+    size_t stageEnd_ = 0;
+    int descriptors_[kMaxPendingDescriptors];
+    int descriptorCount_ = 0;
 };
 
 class Outbox {
