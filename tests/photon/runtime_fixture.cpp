@@ -16,8 +16,13 @@ using photon::db::Resource;
 using photon::db::ValueType;
 using photon::db::Widget;
 
-Resource resource(uint32_t number, ValueType type, photon::db::Value value) {
-    return Resource{number, type, std::move(value)};
+template <typename T>
+Resource resource(uint32_t number, ValueType type, T value) {
+    Resource made;
+    made.number = number;
+    made.type = type;
+    made.value.emplace<T>(std::move(value));
+    return made;
 }
 
 Widget widget(const char* className, uint32_t level, const char* name, uint32_t index,
