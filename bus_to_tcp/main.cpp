@@ -35,7 +35,7 @@ void serve(int argc, char** argv) {
         qiro::TcpForwardService(sid, qiro::parseCommandLineNumber(argv[2]), argv[3], remoteSid);
     if (service != nullptr && instance->addService(service, nullptr)) {
         mainThreadId = GetCurrentThreadId();
-        qiro::onStopSignals(onStopSignal);
+        qiro::onStopSignals(onStopSignal, true);
         instance->run();
     } else {
         delete service;

@@ -27,7 +27,7 @@ void ConnectionBuffer::replace(uint32_t bytes) {
     delete[] data_;
     data_ = nullptr;
     size_ = 0;
-    if (bytes == 0 || bytes > kMaxBufferSize)
+    if (bytes == 0 || bytes > ceiling_)
         return;
     data_ = new (std::nothrow) uint8_t[bytes];
     if (data_ != nullptr)

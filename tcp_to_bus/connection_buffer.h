@@ -17,7 +17,8 @@ constexpr uint32_t kMaxBufferSize = 64u << 20;
 
 class ConnectionBuffer {
   public:
-    ConnectionBuffer() = default;
+    // `ceiling`: the largest block it allocates; a bigger need counts as a failed allocation.
+    explicit ConnectionBuffer(uint32_t ceiling = kMaxBufferSize) : ceiling_(ceiling) {}
     ConnectionBuffer(const ConnectionBuffer&) = delete;
     ConnectionBuffer& operator=(const ConnectionBuffer&) = delete;
     ~ConnectionBuffer();
@@ -42,6 +43,7 @@ class ConnectionBuffer {
     // Frees the block, then allocates `bytes` (none for 0); size 0 when that fails.
     void replace(uint32_t bytes);
 
+    uint32_t ceiling_;
     uint8_t* data_ = nullptr;
     uint32_t size_ = 0;
 };

@@ -4,6 +4,7 @@
 #include "tcp_to_bus/exchange.h"
 #include "tcp_to_bus/live_connections.h"
 #include "tcp_to_bus/socket_channel.h"
+#include "tcp_to_bus/stop_signals.h"
 
 namespace qiro {
 namespace {
@@ -54,6 +55,8 @@ DWORD connectionThread(LPVOID parameter) {
 
 bool startConnectionThread(SOCKET socket) {
     liveConnections().add(socket);
+    // Stop signals are for the listener's thread, which alone acts on them.
+    const StopSignalsBlocked onlyForTheListener;
     // Stack size 0: the platform's modest default, so thousands of idle connections stay cheap.
     if (CreateThread(nullptr, 0, connectionThread, reinterpret_cast<LPVOID>(intptr_t(socket)), 0,
                      nullptr) != nullptr)

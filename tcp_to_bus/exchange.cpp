@@ -47,9 +47,10 @@ bool serveExchange(FrameChannel& channel, CallTarget& bus, ConnectionBuffer& buf
     return true;
 }
 
-void serveConnection(FrameChannel& channel, CallTarget& bus, uint32_t bufferLimit) {
+void serveConnection(FrameChannel& channel, CallTarget& bus, uint32_t bufferLimit,
+                     uint32_t bufferCeiling) {
     MessageHeader header{};
-    ConnectionBuffer buffer;
+    ConnectionBuffer buffer(bufferCeiling);
     while (serveExchange(channel, bus, buffer, bufferLimit, header)) {
     }
 }

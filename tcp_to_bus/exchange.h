@@ -69,7 +69,9 @@ constexpr uint32_t kServerCallTimeout = 0;
 bool serveExchange(FrameChannel& channel, CallTarget& bus, ConnectionBuffer& buffer,
                    uint32_t bufferLimit, MessageHeader& header);
 
-// Serves exchanges one after another until one ends the connection.
-void serveConnection(FrameChannel& channel, CallTarget& bus, uint32_t bufferLimit);
+// Serves exchanges one after another until one ends the connection. `bufferCeiling` is the
+// largest buffer a request may have (see ConnectionBuffer).
+void serveConnection(FrameChannel& channel, CallTarget& bus, uint32_t bufferLimit,
+                     uint32_t bufferCeiling = kMaxBufferSize);
 
 }  // namespace qiro
