@@ -127,6 +127,13 @@ Painter::~Painter() {
 }
 
 void Painter::paint(PtWidget* root, const Scaling& scaling, const PtWidget* focus) {
+    if (scaling.scale != scaling_.scale) {
+        // Pictures scaled for the old size would pile up while a window is resized.
+        for (auto& [key, texture] : images_) {
+            SDL_DestroyTexture(texture);
+        }
+        images_.clear();
+    }
     scaling_ = scaling;
     focus_ = focus;
     text_.beginFrame();
