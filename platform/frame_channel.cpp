@@ -290,6 +290,15 @@ bool Outbox::detach() {
     return true;
 }
 
+void enlargeBuffers(int fd) {
+    // Items that travel inside frames (when shared memory cannot be had) may be large; with the
+    // default buffers a megabyte would cross in many small steps, each a wake-up of both ends.
+    // The kernel caps the request at its own limit, and memory is used only as data waits.
+    int size = 1024 * 1024;
+    setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &size, sizeof size);
+    setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
+}
+
 bool setNonBlocking(int fd) {
     int flags = fcntl(fd, F_GETFL);
     return flags >= 0 && fcntl(fd, F_SETFL, flags | O_NONBLOCK) == 0;
@@ -316,7 +325,11 @@ static int unixSocket(const char* path, sockaddr_un* address) {
     if (!makeAddress(path, address)) {
         return -1;
     }
-    return socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd >= 0) {
+        enlargeBuffers(fd);
+    }
+    return fd;
 }
 
 int connectUnix(const char* path) {

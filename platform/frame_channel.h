@@ -135,6 +135,8 @@ class Outbox {
 };
 
 // Socket helpers.
+// Asks for socket buffers large enough for big frames (accepted sockets inherit the listener's).
+void enlargeBuffers(int fd);
 bool setNonBlocking(int fd);
 // Connects a non-blocking stream socket to `path`; returns the fd or -1 with errno set.
 int connectUnix(const char* path);
