@@ -102,12 +102,12 @@ Placement readOptions(int argc, char* argv[], const char* options) {
         if (arg[0] != '-' || arg[1] == '\0' || arg[1] == ':') {
             usage(command);
         }
-        const char* spec = std::strchr(options, arg[1]);
-        if (!spec) {
+        const char* letter = std::strchr(options, arg[1]);
+        if (!letter) {
             usage(command);
         }
         const char* value = nullptr;
-        if (spec[1] == ':') {
+        if (letter[1] == ':') {
             value = arg[2] != '\0' ? arg + 2 : (i + 1 < argc ? argv[++i] : nullptr);
             if (!value || !applyOption(arg[1], value, placement)) {
                 usage(command);
