@@ -1,7 +1,7 @@
 include(GoogleTest)
 
 # Every test binary whose code runs on several threads joins this target, so that the
-# ThreadSanitizer build compiles only what it runs (ctest -L threads).
+# ThreadSanitizer build compiles only what it runs (ctest -L threaded).
 add_custom_target(threaded_tests)
 # Every libFuzzer target joins this one (ctest -L fuzz in the QIRO_FUZZ build).
 add_custom_target(fuzzers)
@@ -13,13 +13,16 @@ function(qiro_add_test name)
     cmake_parse_arguments(ARG "THREADED" "" "SOURCES;LIBS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest_main GTest::gmock Threads::Threads)
-    set(labels unit)
+    # One label per test: the discovered tests' properties pass through flattened lists, which
+    # would split a list of labels. ctest -L takes a regular expression, so "-L unit" selects
+    # both kinds and "-L threaded" the threaded ones.
+    set(label unit)
     if(ARG_THREADED)
-        list(APPEND labels threads)
+        set(label threaded-unit)
         add_dependencies(threaded_tests ${name})
     endif()
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-                         PROPERTIES LABELS "${labels}" TIMEOUT 120)
+                         PROPERTIES LABELS ${label} TIMEOUT 120)
 endfunction()
 
 # qiro_add_fuzzer(NAME SOURCES src... LIBS lib... CORPUS dir)
