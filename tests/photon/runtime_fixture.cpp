@@ -1,5 +1,9 @@
 #include "runtime_fixture.h"
 
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
 #include <fstream>
 
 #include "clock.h"
@@ -154,8 +158,10 @@ ApLink_t testPictureLink[] = {
 };
 
 std::string RuntimeTest::databasePath() {
+    // One file per test process: ctest runs the tests of this binary in parallel processes.
     static const std::string path = [] {
-        std::string file = ::testing::TempDir() + "/runtime_test.phab";
+        std::string file =
+            ::testing::TempDir() + "/runtime_test-" + std::to_string(getpid()) + ".phab";
         auto bytes = photon::db::writeDatabase(testDatabase());
         if (!bytes) {
             ADD_FAILURE() << bytes.error().message();
@@ -166,6 +172,15 @@ std::string RuntimeTest::databasePath() {
                    static_cast<std::streamsize>(bytes.value().size()));
         return file;
     }();
+    // Registered after the path is made, so it runs before the path is destroyed. Death tests
+    // end forked children with exit(), which must leave the parent's file alone.
+    static const pid_t owner = getpid();
+    static const bool removedAtExit = std::atexit([] {
+                                          if (getpid() == owner) {
+                                              std::remove(path.c_str());
+                                          }
+                                      }) == 0;
+    (void)removedAtExit;
     return path;
 }
 
