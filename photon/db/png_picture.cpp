@@ -40,6 +40,9 @@ struct PngRaw {
     std::vector<uint8_t> pixels;  // rows of width x (1 or 3) bytes
 };
 
+// A picture block stores width and height in 16 bits each.
+constexpr uint32_t kMaxPictureSide = 0xFFFF;
+
 // Returns an empty string on success, else the problem.
 std::string readPngRaw(std::FILE* file, PngRaw& raw) {
     PngMessage message;
@@ -59,6 +62,12 @@ std::string readPngRaw(std::FILE* file, PngRaw& raw) {
     raw.height = png_get_image_height(png, info);
     raw.colourType = png_get_color_type(png, info);
     raw.bitDepth = png_get_bit_depth(png, info);
+    // Checked before any pixel memory is taken: a header may declare a million pixels a side.
+    if (raw.width == 0 || raw.width > kMaxPictureSide || raw.height == 0 ||
+        raw.height > kMaxPictureSide) {
+        png_destroy_read_struct(&png, &info, nullptr);
+        return "picture size outside 1 to 65535 pixels";
+    }
     bool paletted = raw.colourType == PNG_COLOR_TYPE_PALETTE;
     if ((!paletted && raw.colourType != PNG_COLOR_TYPE_RGB) || (!paletted && raw.bitDepth != 8)) {
         png_destroy_read_struct(&png, &info, nullptr);
@@ -147,8 +156,6 @@ Result<Picture> readPngPicture(const std::string& path) {
     std::fclose(file);
     if (!problem.empty())
         return pngError(path, problem);
-    if (raw.width == 0 || raw.width > 0xFFFF || raw.height == 0 || raw.height > 0xFFFF)
-        return pngError(path, "picture size outside 1 to 65535 pixels");
     Picture picture;
     picture.width = uint16_t(raw.width);
     picture.height = uint16_t(raw.height);

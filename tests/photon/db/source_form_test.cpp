@@ -127,6 +127,24 @@ TEST(SourceForm, QuotedStringsRoundTripEveryByte) {
         EXPECT_FALSE(unquoteSourceString(bad).has_value()) << bad;
 }
 
+// Overwrites bytes of the data of the PNG chunk whose type starts at `type` and recomputes the
+// chunk's CRC, so that libpng reads the changed values instead of refusing the chunk.
+void patchChunk(std::string& file, std::size_t type, std::size_t at, const std::string& bytes) {
+    uint32_t length = 0;
+    for (int i = 0; i < 4; ++i)
+        length = length << 8 | uint8_t(file[type - 4 + i]);
+    file.replace(type + 4 + at, bytes.size(), bytes);
+    uint32_t crc = 0xFFFFFFFF;
+    for (unsigned char c : file.substr(type, 4 + length)) {
+        crc ^= c;
+        for (int k = 0; k < 8; ++k)
+            crc = (crc >> 1) ^ (0xEDB88320 & (0 - (crc & 1)));
+    }
+    crc ^= 0xFFFFFFFF;
+    for (int i = 0; i < 4; ++i)
+        file[type + 4 + length + i] = char(crc >> (24 - 8 * i));
+}
+
 TEST(PngPictures, PaletteTransparencyAndDirectColourSurviveAFile) {
     testing::TemporaryDirectory directory;
     for (const Picture& original :
@@ -158,24 +176,29 @@ TEST(PngPictures, RefusesPartialTransparencyAndMissingFiles) {
     std::size_t trns = file.find("tRNS");
     ASSERT_NE(trns, std::string::npos);
     ASSERT_EQ(uint8_t(file[trns + 4]), 255);  // index 0 opaque, index 1 transparent
-    file[trns + 4] = 0;
-    // Fix the chunk's CRC so that libpng reads the changed alphas.
-    auto crcOf = [](const std::string& data) {
-        uint32_t crc = 0xFFFFFFFF;
-        for (unsigned char c : data) {
-            crc ^= c;
-            for (int k = 0; k < 8; ++k)
-                crc = (crc >> 1) ^ (0xEDB88320 & (0 - (crc & 1)));
-        }
-        return crc ^ 0xFFFFFFFF;
-    };
-    uint32_t crc = crcOf(file.substr(trns, 4 + 2));
-    for (int i = 0; i < 4; ++i)
-        file[trns + 6 + i] = char(crc >> (24 - 8 * i));
+    patchChunk(file, trns, 0, std::string(1, '\0'));
     testing::writeFile(path, std::vector<uint8_t>(file.begin(), file.end()));
     auto two = readPngPicture(path);
     ASSERT_FALSE(two.ok());
     EXPECT_NE(two.error().what.find("tRNS"), std::string::npos) << two.error().message();
+}
+
+TEST(PngPictures, RefusesHugeDeclaredSizesBeforeTakingMemory) {
+    testing::TemporaryDirectory directory;
+    auto path = (directory.path() / "huge.png").string();
+    ASSERT_FALSE(writePngPicture(testing::palettePicture(4, 4, 4, std::nullopt), path).has_value());
+    auto bytes = readFileBytes(path);
+    ASSERT_TRUE(bytes.ok());
+    std::string file(bytes->begin(), bytes->end());
+    std::size_t ihdr = file.find("IHDR");
+    ASSERT_NE(ihdr, std::string::npos);
+    // Width and height of a million pixels each, big-endian: a terabyte of pixels.
+    const std::string million("\x00\x0f\x42\x40", 4);
+    patchChunk(file, ihdr, 0, million + million);
+    testing::writeFile(path, std::vector<uint8_t>(file.begin(), file.end()));
+    auto huge = readPngPicture(path);
+    ASSERT_FALSE(huge.ok());
+    EXPECT_NE(huge.error().what.find("picture size"), std::string::npos) << huge.error().message();
 }
 
 }  // namespace
